@@ -1,0 +1,44 @@
+#include "anonymize/veilmark_dlg.h"
+
+#include <cstdarg>
+
+CVeilmarkDlg::CVeilmarkDlg(CDialog* parent) : CDialog(IDD, parent) {}
+
+void CVeilmarkDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Text(pDX, IDC_FOLDER, m_folder);
+  DDX_Text(pDX, IDC_LOG, m_log);
+}
+
+void CVeilmarkDlg::AppendLine(const char* prefix) {
+  m_log += prefix;
+  m_log += m_message;
+  m_log += "\r\n";
+  UpdateData(FALSE);
+}
+
+void CVeilmarkDlg::AppendError(LPCTSTR format, ...) {
+  va_list args;
+  va_start(args, format);
+  m_message.FormatV(format, args);
+  va_end(args);
+  ++m_errorLines;
+  AppendLine("ERROR:");
+}
+
+void CVeilmarkDlg::AppendProgress(LPCTSTR format, ...) {
+  va_list args;
+  va_start(args, format);
+  m_message.FormatV(format, args);
+  va_end(args);
+  AppendLine("");
+}
+
+void CVeilmarkDlg::OnAnonymize() {
+  UpdateData(TRUE);
+  if (m_folder.GetLength() < 2) {
+    AppendError("No folder selected.");
+    return;
+  }
+  RunAnonymization();
+}

@@ -1,0 +1,61 @@
+// CVeilmarkDlg: the main dialog. Its work side (the run over a folder, one
+// file's anonymization, the record file) is toolkit-free and lives in
+// anonymize/; its window side lives in ui/.
+#ifndef VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
+#define VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
+
+#include <map>
+#include <string>
+
+#include "platform/cdialog.h"
+#include "platform/cfile.h"
+#include "platform/cstring.h"
+#include "platform/win_types.h"
+#include "ui/resource.h"
+
+typedef void* HICON;
+
+class CVeilmarkDlg : public CDialog {
+ public:
+  enum { IDD = IDD_VEILMARK_DIALOG };
+
+  explicit CVeilmarkDlg(CDialog* parent = nullptr);
+
+  // Run log: each adds one line ending in "\r\n", then shows the fields.
+  void AppendError(LPCTSTR format, ...) __attribute__((format(printf, 2, 3)));
+  void AppendProgress(LPCTSTR format, ...)
+      __attribute__((format(printf, 2, 3)));
+
+  // "Anonymize": takes the folder from the controls and runs over it.
+  void OnAnonymize();
+  // Anonymizes every "*.ima" file of m_folder.
+  void RunAnonymization();
+  // Anonymizes `fileName` in `folder`; true when its anonymized copy was
+  // saved and recorded.
+  bool AnonymizeFile(const CString& folder, const CString& fileName);
+
+  // How many error lines the log has gained, and how many runs got as far
+  // as their closing count.
+  int error_lines() const { return m_errorLines; }
+  int completed_runs() const { return m_completedRuns; }
+
+  HICON m_hIcon = nullptr;
+  CString m_message;
+  CFile m_recordFile;
+  CString m_folder;
+  CString m_log;
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+
+ private:
+  void AppendLine(const char* prefix);
+
+  int m_errorLines = 0;
+  int m_completedRuns = 0;
+  // Within a run: for each anonymous name, the first number of a new file
+  // name not yet known to be taken.
+  std::map<std::string, int> m_nextNumber;
+};
+
+#endif  // VEILMARK_ANONYMIZE_VEILMARK_DLG_H_

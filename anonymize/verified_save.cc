@@ -1,0 +1,74 @@
+#include "anonymize/verified_save.h"
+
+#include "anonymize/anonymous_name.h"
+#include "anonymize/dataset_compare.h"
+#include "platform/durable_file.h"
+
+namespace {
+
+// A folder's worth of one patient's series fits many times over; past this
+// the name is taken to be unclaimable rather than tried forever.
+constexpr int kMaxNameTries = 100000;
+
+bool SaveTo(DcmFileFormat* file, E_TransferSyntax xfer,
+            const std::string& path) {
+  OFCondition saved = file->saveFile(path.c_str(), xfer, EET_UndefinedLength,
+                                     EGL_recalcGL, EPD_noChange, 0, 0,
+                                     EWM_fileformat);
+  if (saved.bad()) return false;
+  // Values above the read limit were copied from the old file during the
+  // save; one that could not be read comes out short without the save
+  // failing. Only the copy on disk tells.
+  DcmFileFormat reread;
+  OFCondition loaded = reread.loadFile(path.c_str(), EXS_Unknown,
+                                       EGL_noChange, 4096, ERM_fileOnly);
+  std::string why;
+  return loaded.good() &&
+         SameElements(file->getDataset(), reread.getDataset(), &why);
+}
+
+// Gives the file at `temp` the first free numbered name.
+bool Publish(const std::string& temp, const CString& folder,
+             const CString& anonymousName, const CString& extension,
+             int* number, CString* newName) {
+  std::string error;
+  for (int tries = 0; tries < kMaxNameTries; ++tries, ++*number) {
+    *newName = NumberedFileName(anonymousName, extension, *number);
+    std::string path = folder.str() + "/" + newName->str();
+    switch (PublishNoReplace(temp, path, &error)) {
+      case PublishResult::kDone:
+        ++*number;
+        return true;
+      case PublishResult::kNameTaken:
+        continue;
+      case PublishResult::kFailed:
+        return false;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool SaveVerifiedCopy(DcmFileFormat* file, E_TransferSyntax xfer,
+                      const CString& folder, const CString& anonymousName,
+                      const CString& extension, int* number,
+                      CString* newName) {
+  *newName = NumberedFileName(anonymousName, extension, 1);
+  std::string temp, error;
+  if (!CreateTempFile(folder.str(), &temp, &error)) return false;
+  CString meant = *newName;
+  if (!SaveTo(file, xfer, temp) || !SyncFile(temp, &error) ||
+      !Publish(temp, folder, anonymousName, extension, number, newName)) {
+    RemoveFile(temp);
+    *newName = meant;
+    return false;
+  }
+  if (!SyncFolder(folder.str(), &error)) {
+    // Published but not known to be on disk: take it back.
+    RemoveFile(folder.str() + "/" + newName->str());
+    *newName = meant;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,10 @@
+// DeleteFileA: removes a file. A file whose permission bits grant nobody
+// write access counts as read-only and is left in place, for every user.
+#ifndef VEILMARK_PLATFORM_DELETE_FILE_H_
+#define VEILMARK_PLATFORM_DELETE_FILE_H_
+
+#include "platform/win_types.h"
+
+BOOL DeleteFileA(LPCSTR path);
+
+#endif  // VEILMARK_PLATFORM_DELETE_FILE_H_

@@ -1,0 +1,33 @@
+// An original file opened for reading, pinned for as long as it is loaded.
+//
+// Only regular files are accepted (a symbolic link counts as what it points
+// to), and nothing ever blocks on a FIFO or device. While the object lives,
+// ReadPath() names the opened file itself, so a loader that reopens the file
+// later reads the same data even if its name was replaced meanwhile.
+#ifndef VEILMARK_PLATFORM_SOURCE_FILE_H_
+#define VEILMARK_PLATFORM_SOURCE_FILE_H_
+
+#include <string>
+
+class SourceFile {
+ public:
+  SourceFile() = default;
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+  ~SourceFile();
+
+  enum Result { kOpened, kNotRegular, kFailed };
+  // On kFailed, `error` holds the reason.
+  Result Open(const std::string& path, std::string* error);
+  const std::string& ReadPath() const { return read_path_; }
+  // True while the name `path` still refers to the opened file.
+  bool StillAt(const std::string& path) const;
+
+ private:
+  int fd_ = -1;
+  unsigned long dev_ = 0;
+  unsigned long ino_ = 0;
+  std::string read_path_;
+};
+
+#endif  // VEILMARK_PLATFORM_SOURCE_FILE_H_

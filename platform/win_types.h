@@ -1,0 +1,28 @@
+// The handful of Windows type names and constants the program is written in.
+#ifndef VEILMARK_PLATFORM_WIN_TYPES_H_
+#define VEILMARK_PLATFORM_WIN_TYPES_H_
+
+#include <cstdint>
+
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef std::uint32_t DWORD;
+typedef const char* LPCSTR;
+typedef const char* LPCTSTR;
+typedef void* HANDLE;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+#define MAX_PATH 260
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(-1))
+
+// The error of the last failing platform call, as errno values.
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+#endif  // VEILMARK_PLATFORM_WIN_TYPES_H_

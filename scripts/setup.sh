@@ -1,0 +1,31 @@
+#!/bin/bash
+# Installs the Debian packages that building, testing and running Veilmark need.
+# Quick when everything is there already: it only asks dpkg.
+set -euo pipefail
+
+packages=(
+  g++ cmake pkg-config
+  libdcmtk-dev libgtest-dev
+  strace
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+  apt=(apt-get)
+elif command -v sudo >/dev/null; then
+  apt=(sudo apt-get)
+else
+  echo "setup: missing packages (${missing[*]}) and neither root nor sudo to install them" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${apt[@]}" update -q
+"${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"

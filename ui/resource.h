@@ -1,0 +1,14 @@
+// Resource identifiers of the dialog and its controls.
+#ifndef VEILMARK_UI_RESOURCE_H_
+#define VEILMARK_UI_RESOURCE_H_
+
+#define IDOK 1
+#define IDCANCEL 2
+#define IDD_VEILMARK_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDC_SELECT_FOLDER 1000
+#define IDC_FOLDER 1001
+#define IDC_ANONYMIZE 1003
+#define IDC_LOG 1004
+
+#endif  // VEILMARK_UI_RESOURCE_H_
