@@ -88,9 +88,8 @@ bool CVeilmarkDlg::AnonymizeFile(const CString& folder,
   }
 
   CString newName;
-  int& number = m_nextNumber.emplace(anonymousName.str(), 1).first->second;
   if (!SaveVerifiedCopy(&file, dataset->getOriginalXfer(), m_folder,
-                        anonymousName, extension, &number, &newName)) {
+                        anonymousName, extension, &m_newNames, &newName)) {
     AppendError("Couldn't save new file: %s/%s",
                 static_cast<LPCTSTR>(m_folder), static_cast<LPCTSTR>(newName));
     return false;
@@ -104,10 +103,13 @@ bool CVeilmarkDlg::AnonymizeFile(const CString& folder,
                        anonymousName, &reason)) {
     AppendError("Couldn't write to anonymous_record.csv: %s", reason.c_str());
     RemoveFile(newPath.str());
+    m_newNames.Gone(newName.str());
     return false;
   }
 
-  if (!source.StillAt(fullPath.str()) || !DeleteFileA(fullPath)) {
+  if (source.StillAt(fullPath.str()) && DeleteFileA(fullPath)) {
+    m_newNames.Gone(fileName.str());
+  } else {
     AppendError("Couldn't delete old file: %s", static_cast<LPCTSTR>(fullPath));
   }
   return true;

@@ -26,7 +26,7 @@ void CVeilmarkDlg::RunAnonymization() {
     return;
   }
 
-  m_nextNumber.clear();
+  m_newNames.Clear();
   int count = 0;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(searchPattern, &found);

@@ -4,9 +4,7 @@
 #ifndef VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
 #define VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
 
-#include <map>
-#include <string>
-
+#include "anonymize/name_numbers.h"
 #include "platform/cdialog.h"
 #include "platform/cfile.h"
 #include "platform/cstring.h"
@@ -53,9 +51,8 @@ class CVeilmarkDlg : public CDialog {
 
   int m_errorLines = 0;
   int m_completedRuns = 0;
-  // Within a run: for each anonymous name, the first number of a new file
-  // name not yet known to be taken.
-  std::map<std::string, int> m_nextNumber;
+  // Within a run: the numbered new names known to be taken.
+  NameNumbers m_newNames;
 };
 
 #endif  // VEILMARK_ANONYMIZE_VEILMARK_DLG_H_

@@ -30,16 +30,19 @@ bool SaveTo(DcmFileFormat* file, E_TransferSyntax xfer,
 // Gives the file at `temp` the first free numbered name.
 bool Publish(const std::string& temp, const CString& folder,
              const CString& anonymousName, const CString& extension,
-             int* number, CString* newName) {
+             NameNumbers* names, CString* newName) {
+  std::string key = anonymousName.str() + '\0' + extension.str();
   std::string error;
-  for (int tries = 0; tries < kMaxNameTries; ++tries, ++*number) {
-    *newName = NumberedFileName(anonymousName, extension, *number);
+  for (int tries = 0; tries < kMaxNameTries; ++tries) {
+    int number = names->FirstUnknown(key);
+    *newName = NumberedFileName(anonymousName, extension, number);
     std::string path = folder.str() + "/" + newName->str();
     switch (PublishNoReplace(temp, path, &error)) {
       case PublishResult::kDone:
-        ++*number;
+        names->Taken(key, number, newName->str());
         return true;
       case PublishResult::kNameTaken:
+        names->Taken(key, number, newName->str());
         continue;
       case PublishResult::kFailed:
         return false;
@@ -52,14 +55,14 @@ bool Publish(const std::string& temp, const CString& folder,
 
 bool SaveVerifiedCopy(DcmFileFormat* file, E_TransferSyntax xfer,
                       const CString& folder, const CString& anonymousName,
-                      const CString& extension, int* number,
+                      const CString& extension, NameNumbers* names,
                       CString* newName) {
   *newName = NumberedFileName(anonymousName, extension, 1);
   std::string temp, error;
   if (!CreateTempFile(folder.str(), &temp, &error)) return false;
   CString meant = *newName;
   if (!SaveTo(file, xfer, temp) || !SyncFile(temp, &error) ||
-      !Publish(temp, folder, anonymousName, extension, number, newName)) {
+      !Publish(temp, folder, anonymousName, extension, names, newName)) {
     RemoveFile(temp);
     *newName = meant;
     return false;
@@ -67,6 +70,7 @@ bool SaveVerifiedCopy(DcmFileFormat* file, E_TransferSyntax xfer,
   if (!SyncFolder(folder.str(), &error)) {
     // Published but not known to be on disk: take it back.
     RemoveFile(folder.str() + "/" + newName->str());
+    names->Gone(newName->str());
     *newName = meant;
     return false;
   }

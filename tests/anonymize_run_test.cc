@@ -1,0 +1,323 @@
+// Runs over whole folders: what the log says, what is left on disk and what
+// the record holds.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/run_folder.h"
+#include "tests/test_folder.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+using Names = std::vector<std::string>;
+const std::vector<std::string> kHeader = {
+    "Original Filename", "Anonymous Filename", "Original Patient Name",
+    "Anonymous Patient Name"};
+
+Fixture Patient(const std::string& name, const std::string& date) {
+  Fixture fixture;
+  fixture.patientName = name;
+  fixture.studyDate = date;
+  return fixture;
+}
+
+// Limits the size of every file this process writes, for the length of a
+// scope, so that writes past it fail.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    struct rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+ private:
+  struct rlimit saved_;
+};
+
+TEST(AnonymizeRun, ThreePatientsAreAnonymizedAndRecorded) {
+  ScratchFolder folder;
+  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  folder.Write("IM0002.ima", Patient("SMITH^ANN", "20070802"));
+  folder.Write("IM0003.IMA", Patient("X", "20070803"));
+  std::string before1 = DatasetWithoutPatientName(folder / "IM0001.ima");
+
+  EXPECT_EQ(RunFolder(folder.path()),
+            "Anonymizing file: IM0001.ima\r\n"
+            "Anonymizing file: IM0002.ima\r\n"
+            "Anonymizing file: IM0003.IMA\r\n"
+            "Done. 3 file(s) modified.\r\n");
+  EXPECT_EQ(folder.Names(),
+            (Names{"ANONDN20070801.ima", "ANONSN20070802.ima",
+                   "ANONXX20070803.IMA", "anonymous_record.csv"}));
+  EXPECT_EQ(StoredPatientName(folder / "ANONDN20070801.ima"),
+            "ANONDN20070801");
+  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONDN20070801.ima"), before1);
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"),
+            "Original Filename,Anonymous Filename,Original Patient Name,"
+            "Anonymous Patient Name\r\n"
+            "IM0001.ima,ANONDN20070801.ima,DOE^JOHN,ANONDN20070801\r\n"
+            "IM0002.ima,ANONSN20070802.ima,SMITH^ANN,ANONSN20070802\r\n"
+            "IM0003.IMA,ANONXX20070803.IMA,X,ANONXX20070803\r\n");
+}
+
+TEST(AnonymizeRun, SecondFileFailingToSaveIsKeptAndNotRecorded) {
+  ScratchFolder folder;
+  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  Fixture large = Patient("SMITH^ANN", "20070802");
+  large.pixelBytes = 256 * 1024;
+  folder.Write("IM0002.ima", large);
+  std::string original2 = ReadBytes(folder / "IM0002.ima");
+
+  std::string log;
+  {
+    FileSizeLimit limit(64 * 1024);  // room for the first file only
+    log = RunFolder(folder.path());
+  }
+  EXPECT_EQ(log, "Anonymizing file: IM0001.ima\r\n"
+                 "Anonymizing file: IM0002.ima\r\n"
+                 "ERROR:Couldn't save new file: " +
+                     folder.path() +
+                     "/ANONSN20070802.ima\r\n"
+                     "Done. 1 file(s) modified.\r\n");
+  EXPECT_EQ(folder.Names(), (Names{"ANONDN20070801.ima", "IM0002.ima",
+                                   "anonymous_record.csv"}));
+  EXPECT_EQ(ReadBytes(folder / "IM0002.ima"), original2);
+  EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv"),
+            (Rows{kHeader,
+                  {"IM0001.ima", "ANONDN20070801.ima", "DOE^JOHN",
+                   "ANONDN20070801"}}));
+}
+
+TEST(AnonymizeRun, OneSeriesAndRepeatedPassesNeverReplaceAFile) {
+  ScratchFolder folder;
+  for (const char* name : {"a.ima", "b.ima", "c.ima"}) {
+    folder.Write(name, Patient("SMITH^ANN", "20070802"));
+  }
+  std::string c = DatasetWithoutPatientName(folder / "c.ima");
+  CVeilmarkDlg dlg;
+  RunFolder(&dlg, folder.path());
+  EXPECT_EQ(folder.Names(),
+            (Names{"ANONSN20070802.ima", "ANONSN20070802_2.ima",
+                   "ANONSN20070802_3.ima", "anonymous_record.csv"}));
+  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONSN20070802_3.ima"), c);
+
+  // The second pass maps every file to ANONA2...; the third maps each onto
+  // its own name, which is taken, so each goes to the first free name.
+  RunFolder(&dlg, folder.path());
+  std::string third = RunFolder(&dlg, folder.path());
+  EXPECT_EQ(third.substr(third.rfind("Done.")),
+            "Done. 3 file(s) modified.\r\n");
+  EXPECT_EQ(folder.Names(),
+            (Names{"ANONA220070802.ima", "ANONA220070802_2.ima",
+                   "ANONA220070802_4.ima", "anonymous_record.csv"}));
+  EXPECT_EQ(StoredPatientName(folder / "ANONA220070802_2.ima"),
+            "ANONA220070802");
+
+  Rows rows = ReadRecord(folder / "anonymous_record.csv");
+  ASSERT_EQ(rows.size(), 10u);  // one header, three runs of three
+  EXPECT_EQ(rows[0], kHeader);
+  auto moved = [&](size_t row) { return rows[row][0] + ">" + rows[row][1]; };
+  EXPECT_EQ(moved(7), "ANONA220070802.ima>ANONA220070802_4.ima");
+  EXPECT_EQ(moved(8), "ANONA220070802_2.ima>ANONA220070802.ima");
+  EXPECT_EQ(moved(9), "ANONA220070802_3.ima>ANONA220070802_2.ima");
+  // c.ima went to _3, then ANONA2..._3, and now holds _2.
+  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONA220070802_2.ima"), c);
+}
+
+TEST(AnonymizeRun, EarlierRunsStayInTheRecordAndTheLog) {
+  ScratchFolder folder;
+  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  CVeilmarkDlg dlg;
+  RunFolder(&dlg, folder.path());
+  folder.Write("IM0002.ima", Patient("SMITH^ANN", "20070802"));
+  RunFolder(&dlg, folder.path());
+
+  EXPECT_EQ(dlg.m_log.str(),
+            "Anonymizing file: IM0001.ima\r\nDone. 1 file(s) modified.\r\n"
+            "Anonymizing file: ANONDN20070801.ima\r\n"
+            "Anonymizing file: IM0002.ima\r\nDone. 2 file(s) modified.\r\n");
+  Rows rows = ReadRecord(folder / "anonymous_record.csv");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[1][0], "IM0001.ima");
+  EXPECT_EQ(rows[2][0], "ANONDN20070801.ima");
+  EXPECT_EQ(rows[3][0], "IM0002.ima");
+}
+
+TEST(AnonymizeRun, EmptyFolderGetsAHeaderOnlyRecord) {
+  ScratchFolder folder;
+  EXPECT_EQ(RunFolder(folder.path()), "Done. 0 file(s) modified.\r\n");
+  EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv"), Rows{kHeader});
+}
+
+TEST(AnonymizeRun, FolderThatCannotHoldTheRecordIsNotTouched) {
+  if (geteuid() == 0) {
+    // Root writes to read-only folders: use a folder that does not exist.
+    EXPECT_EQ(RunFolder("/nonexistent/scans"),
+              "ERROR:Couldn't create/open anonymous_record.csv to store "
+              "original patient names in.\nCheck folder permissions in: "
+              "/nonexistent/scans\nQuitting...\r\n");
+    return;
+  }
+  ScratchFolder folder;
+  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  ::chmod(folder.path().c_str(), 0555);
+  EXPECT_EQ(RunFolder(folder.path()),
+            "ERROR:Couldn't create/open anonymous_record.csv to store "
+            "original patient names in.\nCheck folder permissions in: " +
+                folder.path() + "\nQuitting...\r\n");
+  EXPECT_EQ(folder.Names(), Names{"IM0001.ima"});
+}
+
+TEST(AnonymizeRun, NoFolderSelected) {
+  EXPECT_EQ(RunFolder(""), "ERROR:No folder selected.\r\n");
+  EXPECT_EQ(RunFolder("/"), "ERROR:No folder selected.\r\n");
+}
+
+TEST(AnonymizeRun, WriteProtectedOriginalIsKeptButCounted) {
+  ScratchFolder folder;
+  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  ::chmod((folder / "IM0001.ima").c_str(), 0444);
+  EXPECT_EQ(RunFolder(folder.path()),
+            "Anonymizing file: IM0001.ima\r\nERROR:Couldn't delete old file: " +
+                folder.path() +
+                "/IM0001.ima\r\nDone. 1 file(s) modified.\r\n");
+  EXPECT_EQ(folder.Names(), (Names{"ANONDN20070801.ima", "IM0001.ima",
+                                   "anonymous_record.csv"}));
+  EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 2u);
+}
+
+TEST(AnonymizeRun, RecordThatCannotGrowKeepsTheOriginal) {
+  ScratchFolder folder;
+  // An earlier record far larger than the files: a size limit between the
+  // two lets the new file be saved but not the record line.
+  WriteBytes(folder / "anonymous_record.csv",
+             std::string(kHeader[0]) + "\r\n" + std::string(200000, 'x') +
+                 "\r\n");
+  std::string earlier = ReadBytes(folder / "anonymous_record.csv");
+  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  std::string original = ReadBytes(folder / "IM0001.ima");
+  std::string log;
+  {
+    FileSizeLimit limit(100000);
+    log = RunFolder(folder.path());
+  }
+  EXPECT_EQ(log,
+            "Anonymizing file: IM0001.ima\r\n"
+            "ERROR:Couldn't write to anonymous_record.csv: File too large\r\n"
+            "Done. 0 file(s) modified.\r\n");
+  EXPECT_EQ(folder.Names(), (Names{"IM0001.ima", "anonymous_record.csv"}));
+  EXPECT_EQ(ReadBytes(folder / "IM0001.ima"), original);
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), earlier);
+}
+
+TEST(AnonymizeRun, EntriesThatAreNotFilesAreRefusedWithoutBlocking) {
+  ScratchFolder folder;
+  ASSERT_EQ(::mkfifo((folder / "fifo.ima").c_str(), 0666), 0);
+  ASSERT_EQ(::mkdir((folder / "dir.ima").c_str(), 0777), 0);
+  ASSERT_EQ(::symlink("/nonexistent", (folder / "dangling.ima").c_str()), 0);
+  folder.Write("good.ima", Patient("DOE^JOHN", "20070801"));
+  std::string whole = ReadBytes(folder / "good.ima");
+  WriteBytes(folder / "cut.ima", whole.substr(0, whole.size() - 7));
+  WriteBytes(folder / "empty.ima", "");
+
+  std::string log = RunFolder(folder.path());
+  const std::string p = folder.path() + "/";
+  EXPECT_NE(log.find("ERROR:Couldn't load file: " + p +
+                     "fifo.ima (not a regular file)\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("ERROR:Couldn't load file: " + p +
+                     "dir.ima (not a regular file)\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("ERROR:Couldn't load file: " + p + "dangling.ima ("),
+            std::string::npos);
+  EXPECT_NE(log.find("ERROR:Couldn't load file: " + p + "cut.ima ("),
+            std::string::npos);
+  EXPECT_NE(log.find("ERROR:Couldn't load file: " + p + "empty.ima ("),
+            std::string::npos);
+  EXPECT_NE(log.find("Done. 1 file(s) modified.\r\n"), std::string::npos);
+  EXPECT_EQ(folder.Names(),
+            (Names{"ANONDN20070801.ima", "anonymous_record.csv", "cut.ima",
+                   "dangling.ima", "dir.ima", "empty.ima", "fifo.ima"}));
+}
+
+TEST(AnonymizeRun, FilesWithoutAnAnonymousNameAreLeftAlone) {
+  ScratchFolder folder;
+  Fixture noName = Patient("", "20070801");
+  noName.patientNamePresence = Presence::kAbsent;
+  folder.Write("a.ima", noName);
+  noName.patientNamePresence = Presence::kEmpty;
+  folder.Write("b.ima", noName);
+  folder.Write("c.ima", Patient("    ", "20070801"));
+  Fixture noDate = Patient("DOE^JOHN", "");
+  noDate.studyDatePresence = Presence::kAbsent;
+  folder.Write("d.ima", noDate);
+  noDate.studyDatePresence = Presence::kEmpty;
+  folder.Write("e.ima", noDate);
+  folder.Write("f.ima", Patient("/DOE^JOHN", "20070801"));
+  folder.Write("g.ima", Patient("DOE^JOHN", "2007\x7f" "0801"));
+  folder.Write("h.ima", Patient("DOE^JOHN", std::string("2007\n0801", 9)));
+  folder.Write("noext", Patient("DOE^JOHN", "20070801"));
+  const std::string p = folder.path() + "/";
+  std::string log = RunFolder(folder.path());
+  EXPECT_EQ(
+      log,
+      "Anonymizing file: a.ima\r\nERROR:No patient name in file: " + p +
+          "a.ima\r\n"
+          "Anonymizing file: b.ima\r\nERROR:No patient name in file: " +
+          p +
+          "b.ima\r\n"
+          "Anonymizing file: c.ima\r\nERROR:No patient name in file: " +
+          p +
+          "c.ima\r\n"
+          "Anonymizing file: d.ima\r\nERROR:No study date in file: " +
+          p +
+          "d.ima\r\n"
+          "Anonymizing file: e.ima\r\nERROR:No study date in file: " +
+          p +
+          "e.ima\r\n"
+          "Anonymizing file: f.ima\r\nERROR:Anonymous patient name can't be "
+          "used as a file name: " +
+          p +
+          "f.ima\r\n"
+          "Anonymizing file: g.ima\r\nERROR:Anonymous patient name can't be "
+          "used as a file name: " +
+          p +
+          "g.ima\r\n"
+          "Anonymizing file: h.ima\r\nERROR:Anonymous patient name can't be "
+          "used as a file name: " +
+          p + "h.ima\r\nDone. 0 file(s) modified.\r\n");
+  EXPECT_EQ(folder.Names().size(), 10u);  // all nine and the record
+}
+
+TEST(AnonymizeRun, NameWithoutADotIsRefusedWithThreeLineMessage) {
+  ScratchFolder folder;
+  folder.Write("IM0001", Patient("DOE^JOHN", "20070801"));
+  CVeilmarkDlg dlg;
+  dlg.m_folder = folder.path().c_str();
+  EXPECT_FALSE(dlg.AnonymizeFile(dlg.m_folder, "IM0001"));
+  EXPECT_EQ(dlg.m_log.str(),
+            "Anonymizing file: IM0001\r\nERROR:Couldn't create anonymous "
+            "file\r\nUnable to find first '.' in original filename: "
+            "IM0001.\r\nQuitting...\r\n");
+  EXPECT_EQ(folder.Names(), Names{"IM0001"});
+}
+
+TEST(AnonymizeRun, RecordFieldsThatNeedQuotesParseBack) {
+  ScratchFolder folder;
+  folder.Write("a,\"b\".ima", Patient("DOE,\"JR\"^JOHN", "20070801"));
+  RunFolder(folder.path());
+  Rows rows = ReadRecord(folder / "anonymous_record.csv");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1], (std::vector<std::string>{
+                         "a,\"b\".ima", "ANONDN20070801.ima",
+                         "DOE,\"JR\"^JOHN", "ANONDN20070801"}));
+}
+
+}  // namespace
