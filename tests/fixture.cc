@@ -1,5 +1,7 @@
 #include "tests/fixture.h"
 
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "dcmtk/dcmdata/dcdeftag.h"
@@ -56,13 +58,14 @@ void PutPixelData(DcmDataset* dataset, const Fixture& fixture) {
     return;
   }
   auto* pixelData = new DcmPixelData(DCM_PixelData);
-  auto* sequence = new DcmPixelSequence(DcmTag(DCM_PixelItemTag));
+  auto* sequence = new DcmPixelSequence(DcmTag(DCM_PixelData, EVR_OB));
   sequence->insert(new DcmPixelItem(DcmTag(DCM_Item, EVR_OB)));  // offsets
-  DcmOffsetList offsets;
   size_t per_frame = data.size() / static_cast<size_t>(fixture.frames);
   for (int f = 0; f < fixture.frames; ++f) {
-    sequence->storeCompressedFrame(offsets, data.data() + f * per_frame,
-                                   static_cast<Uint32>(per_frame), 0);
+    auto* fragment = new DcmPixelItem(DcmTag(DCM_Item, EVR_OB));
+    fragment->putUint8Array(data.data() + f * per_frame,
+                            static_cast<unsigned long>(per_frame));
+    sequence->insert(fragment);
   }
   pixelData->putOriginalRepresentation(fixture.xfer, nullptr, sequence);
   dataset->insert(pixelData, OFTrue);
@@ -114,17 +117,61 @@ void BuildDataset(const Fixture& fixture, DcmDataset* dataset) {
   if (fixture.pixelBytes > 0) PutPixelData(dataset, fixture);
 }
 
+namespace {
+
+bool EndsInBlank(const std::string& value, Presence presence) {
+  return presence == Presence::kValue && !value.empty() && value.back() == ' ';
+}
+
+// The toolkit drops trailing blanks when it writes a text value. A value
+// that must keep them is written as a placeholder of its length, whose
+// bytes are then replaced in the file.
+std::string Placeholder(char c, const std::string& value) {
+  return std::string(value.size(), c);
+}
+
+bool Patch(const std::string& path, const std::string& placeholder,
+           const std::string& value, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)),
+                    std::istreambuf_iterator<char>());
+  size_t at = bytes.find(placeholder);
+  if (at == std::string::npos) {
+    *error = "placeholder not found (deflated?)";
+    return false;
+  }
+  bytes.replace(at, value.size(), value);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
 bool WriteFixture(const std::string& path, const Fixture& fixture,
                   std::string* error) {
+  Fixture written = fixture;
+  bool patchName = EndsInBlank(fixture.patientName, fixture.patientNamePresence);
+  bool patchDate = EndsInBlank(fixture.studyDate, fixture.studyDatePresence);
+  if (patchName) written.patientName = Placeholder('\x01', fixture.patientName);
+  if (patchDate) written.studyDate = Placeholder('\x02', fixture.studyDate);
+
   DcmFileFormat file;
-  BuildDataset(fixture, file.getDataset());
+  BuildDataset(written, file.getDataset());
+  // Encapsulated pixel data is always of undefined length; everything else
+  // is written with explicit lengths, unlike what the program writes.
+  E_EncodingType encoding = DcmXfer(fixture.xfer).isEncapsulated()
+                                ? EET_UndefinedLength
+                                : EET_ExplicitLength;
   OFCondition status = file.saveFile(
-      path.c_str(), fixture.xfer, EET_ExplicitLength, EGL_recalcGL,
-      EPD_noChange, 0, 0,
+      path.c_str(), fixture.xfer, encoding, EGL_recalcGL, EPD_noChange, 0, 0,
       fixture.metaHeader ? EWM_fileformat : EWM_dataset);
   if (status.bad()) {
     *error = status.text();
     return false;
   }
-  return true;
+  return (!patchName || Patch(path, written.patientName, fixture.patientName,
+                              error)) &&
+         (!patchDate ||
+          Patch(path, written.studyDate, fixture.studyDate, error));
 }
