@@ -1,7 +1,7 @@
 #include "anonymize/verified_save.h"
 
 #include "anonymize/anonymous_name.h"
-#include "anonymize/dataset_compare.h"
+#include "anonymize/dataset_shape.h"
 #include "platform/durable_file.h"
 
 namespace {
@@ -12,19 +12,19 @@ constexpr int kMaxNameTries = 100000;
 
 bool SaveTo(DcmFileFormat* file, E_TransferSyntax xfer,
             const std::string& path) {
+  // Values above the read limit are copied from the old file during the
+  // save; one that cannot be read then is written, and left in memory, as
+  // empty, while the save still succeeds. Only the copy on disk, held
+  // against the dataset as it was before the save, tells.
+  DatasetShape before = ShapeOf(file->getDataset());
   OFCondition saved = file->saveFile(path.c_str(), xfer, EET_UndefinedLength,
                                      EGL_recalcGL, EPD_noChange, 0, 0,
                                      EWM_fileformat);
   if (saved.bad()) return false;
-  // Values above the read limit were copied from the old file during the
-  // save; one that could not be read comes out short without the save
-  // failing. Only the copy on disk tells.
   DcmFileFormat reread;
   OFCondition loaded = reread.loadFile(path.c_str(), EXS_Unknown,
                                        EGL_noChange, 4096, ERM_fileOnly);
-  std::string why;
-  return loaded.good() &&
-         SameElements(file->getDataset(), reread.getDataset(), &why);
+  return loaded.good() && ShapeOf(reread.getDataset()) == before;
 }
 
 // Gives the file at `temp` the first free numbered name.

@@ -4,6 +4,7 @@
 #define VEILMARK_PLATFORM_CSTRING_H_
 
 #include <cstdarg>
+#include <ostream>
 #include <string>
 
 #include "platform/win_types.h"
@@ -43,6 +44,15 @@ class CString {
   }
   friend bool operator!=(const CString& a, const CString& b) {
     return a.text_ != b.text_;
+  }
+  friend bool operator==(const CString& a, const char* b) {
+    return a.text_ == b;
+  }
+  friend bool operator!=(const CString& a, const char* b) {
+    return a.text_ != b;
+  }
+  friend std::ostream& operator<<(std::ostream& out, const CString& s) {
+    return out << s.text_;
   }
   friend CString operator+(const CString& a, const CString& b) {
     return CString(a.text_ + b.text_);
