@@ -1,0 +1,88 @@
+// veilmark-cli as scripts use it: output, exit status, options.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "tests/test_folder.h"
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+};
+
+Result RunCli(const std::string& arguments) {
+  std::string command =
+      std::string(VEILMARK_CLI) + " " + arguments + " 2>/dev/null";
+  Result result{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+    result.out.append(buffer, n);
+  }
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+TEST(Cli, ExitStatusTellsWhetherAnyFileFailed) {
+  ScratchFolder folder;
+  Fixture good;
+  folder.Write("IM0001.ima", good);
+  Result ok = RunCli(Quoted(folder.path()));
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_EQ(ok.out,
+            "Anonymizing file: IM0001.ima\nDone. 1 file(s) modified.\n");
+
+  Fixture noName;
+  noName.patientNamePresence = Presence::kAbsent;
+  folder.Write("IM0002.ima", noName);
+  Result failed = RunCli(Quoted(folder.path()));
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("ERROR:No patient name in file: " +
+                            folder.path() + "/IM0002.ima\n"),
+            std::string::npos);
+}
+
+TEST(Cli, RunThatCannotStartExitsWithTwo) {
+  Result noFolder = RunCli("x");
+  EXPECT_EQ(noFolder.status, 2);
+  EXPECT_EQ(noFolder.out, "ERROR:No folder selected.\n");
+
+  Result missing = RunCli("/nonexistent/scans");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out,
+            "ERROR:Couldn't create/open anonymous_record.csv to store original "
+            "patient names in.\nCheck folder permissions in: "
+            "/nonexistent/scans\nQuitting...\n");
+
+  EXPECT_EQ(RunCli("").status, 2);
+  EXPECT_EQ(RunCli("--frobnicate").status, 2);
+  EXPECT_EQ(RunCli("a b").status, 2);
+}
+
+TEST(Cli, VersionAndHelp) {
+  Result version = RunCli("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "veilmark-cli 1.0.0.1\n");
+  Result help = RunCli("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: veilmark-cli FOLDER", 0), 0u);
+}
+
+TEST(Cli, FolderStartingWithADash) {
+  ScratchFolder folder;
+  std::string dashed = folder / "-scans";
+  ASSERT_EQ(::mkdir(dashed.c_str(), 0777), 0);
+  Result result = RunCli("-- " + Quoted(dashed));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(Exists(dashed + "/anonymous_record.csv"));
+}
