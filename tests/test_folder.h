@@ -32,7 +32,9 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 
 // The record file parsed as CSV (quoted fields allowed), one row per line.
-std::vector<std::vector<std::string>> ReadRecord(const std::string& path);
+// Unless `allowCutLine`, the file must end in CR LF.
+std::vector<std::vector<std::string>> ReadRecord(const std::string& path,
+                                                 bool allowCutLine = false);
 
 // The dataset of the file at `path`, encoded without its patient name, in
 // the file's own transfer syntax, with the syntax's name in front. Two files

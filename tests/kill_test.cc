@@ -1,0 +1,111 @@
+// veilmark-cli killed at random instants: the promise holds after every
+// kill, and again once a second run has finished the folder.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <thread>
+
+#include "tests/promise.h"
+#include "tests/test_folder.h"
+
+namespace {
+
+pid_t Start(const std::string& folder) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    freopen("/dev/null", "w", stdout);
+    freopen("/dev/null", "w", stderr);
+    execl(VEILMARK_CLI, VEILMARK_CLI, folder.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+int Finish(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void CopyFolder(const std::string& from, const ScratchFolder& to) {
+  for (const std::string& name : ImaNames(from)) {
+    WriteBytes(to / name, ReadBytes(from + "/" + name));
+  }
+}
+
+// About a hundred files: a few patients, so new names collide; most small,
+// some with values far above the size that is loaded into memory.
+void WriteTemplate(const ScratchFolder& folder) {
+  static const char* const kPatients[] = {"DOE^JOHN", "SMITH^ANN", "X",
+                                          "MILLER^KARL"};
+  for (int i = 0; i < 100; ++i) {
+    Fixture fixture;
+    fixture.patientName = kPatients[i % 4];
+    fixture.studyDate = i % 3 ? "20070801" : "20070802";
+    fixture.pixelBytes = i % 10 == 0 ? 400 * 1024 : 16 * 1024;
+    fixture.sequence = i % 7 == 0;
+    fixture.privateBytes = i % 5 == 0 ? 6000 : 0;
+    if (i % 11 == 0) fixture.xfer = EXS_LittleEndianImplicit;
+    char name[32];
+    std::snprintf(name, sizeof name, "IM%04d.ima", i);
+    folder.Write(name, fixture);
+  }
+}
+
+double Seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+}  // namespace
+
+TEST(Kill, PromiseHoldsAfterKillsAtRandomInstants) {
+  // Memory-backed folders keep the test quick; what is checked is the
+  // order of the steps, which is the same on any file system.
+  if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+  ScratchFolder original;
+  WriteTemplate(original);
+
+  // How long a whole run takes here sets the range of the kill instants.
+  double whole;
+  {
+    ScratchFolder folder;
+    CopyFolder(original.path(), folder);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Finish(Start(folder.path())), 0);
+    whole = Seconds(std::chrono::steady_clock::now() - start);
+  }
+
+  std::mt19937 random(20070801);
+  std::uniform_real_distribution<double> instant(0.0, whole);
+  const int kKills = 40;
+  int midRun = 0;
+  for (int k = 0; k < kKills; ++k) {
+    ScratchFolder folder;
+    CopyFolder(original.path(), folder);
+    Promise promise(folder.path());
+
+    pid_t pid = Start(folder.path());
+    std::this_thread::sleep_for(std::chrono::duration<double>(instant(random)));
+    if (kill(pid, SIGKILL) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      if (WIFSIGNALED(status)) ++midRun;
+    }
+    EXPECT_EQ(promise.Broken(), std::vector<std::string>{}) << "kill " << k;
+
+    // A second run finishes the folder: no original left, promise kept.
+    EXPECT_EQ(Finish(Start(folder.path())), 0) << "kill " << k;
+    EXPECT_EQ(promise.Broken(), std::vector<std::string>{}) << "kill " << k;
+    EXPECT_EQ(promise.UntouchedOriginals(), std::vector<std::string>{})
+        << "kill " << k;
+  }
+  std::printf("kills: %d of %d landed mid-run (run takes %.2f s)\n", midRun,
+              kKills, whole);
+  EXPECT_GE(midRun, kKills / 2);
+}
