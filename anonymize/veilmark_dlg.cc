@@ -2,7 +2,11 @@
 
 #include <cstdarg>
 
-CVeilmarkDlg::CVeilmarkDlg(CDialog* parent) : CDialog(IDD, parent) {}
+#include "platform/resources.h"
+
+CVeilmarkDlg::CVeilmarkDlg(CDialog* parent) : CDialog(IDD, parent) {
+  m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
 
 void CVeilmarkDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);

@@ -9,14 +9,14 @@
 #include "platform/cfile.h"
 #include "platform/cstring.h"
 #include "platform/win_types.h"
+#include "platform/win_window.h"
 #include "ui/resource.h"
-
-typedef void* HICON;
 
 class CVeilmarkDlg : public CDialog {
  public:
   enum { IDD = IDD_VEILMARK_DIALOG };
 
+  // Loads the application's icon into m_hIcon.
   explicit CVeilmarkDlg(CDialog* parent = nullptr);
 
   // Run log: each adds one line ending in "\r\n", then shows the fields.
@@ -24,8 +24,12 @@ class CVeilmarkDlg : public CDialog {
   void AppendProgress(LPCTSTR format, ...)
       __attribute__((format(printf, 2, 3)));
 
+  // "Select Folder...": the folder picker's answer into the folder box.
+  void OnSelectFolder();
   // "Anonymize": takes the folder from the controls and runs over it.
   void OnAnonymize();
+  // The folder picker: the chosen folder's path, or empty.
+  CString BrowseForFolder();
   // Anonymizes every "*.ima" file of m_folder.
   void RunAnonymization();
   // Anonymizes `fileName` in `folder`; true when its anonymized copy was
@@ -45,6 +49,9 @@ class CVeilmarkDlg : public CDialog {
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
 
  private:
   void AppendLine(const char* prefix);
@@ -53,6 +60,8 @@ class CVeilmarkDlg : public CDialog {
   int m_completedRuns = 0;
   // Within a run: the numbered new names known to be taken.
   NameNumbers m_newNames;
+
+  DECLARE_MESSAGE_MAP()
 };
 
 #endif  // VEILMARK_ANONYMIZE_VEILMARK_DLG_H_

@@ -1,21 +1,36 @@
-// CDialog with dialog data exchange. Without a window (before DoModal, or in
-// a program that has none) UpdateData still calls DoDataExchange, and
-// DDX_Text leaves the value as it is.
+// CDialog: a modal dialog built from a dialog template, with dialog data
+// exchange and a message map. Without a window (before DoModal, or in a
+// program that has none) UpdateData still calls DoDataExchange, DDX_Text
+// leaves the value as it is, and the window calls do nothing.
 #ifndef VEILMARK_PLATFORM_CDIALOG_H_
 #define VEILMARK_PLATFORM_CDIALOG_H_
 
+#include <memory>
+
 #include "platform/cstring.h"
+#include "platform/message_map.h"
 #include "platform/win_types.h"
+#include "platform/win_window.h"
 
 class CDialog;
+class PaintDevice;
 
-// The controls a dialog is shown with. The window side of the platform
-// provides one while the dialog is on screen.
+// The window of a dialog on screen: its controls and the window calls. The
+// window system provides one while the dialog is shown.
 class DialogControls {
  public:
   virtual ~DialogControls() = default;
   // Copies the text of control `id` into `value` (save) or the other way.
   virtual void ExchangeText(int id, CString& value, bool save) = 0;
+  // Called once a whole exchange is done.
+  virtual void EndExchange(bool /*save*/) {}
+  // Ends the modal loop; DoModal returns `result`.
+  virtual void Finish(int result) = 0;
+  virtual LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  virtual bool IsIconic() const = 0;
+  virtual RECT ClientRect() const = 0;
+  // A device to paint the client area with, while a WM_PAINT is handled.
+  virtual std::unique_ptr<PaintDevice> BeginPaint() = 0;
 };
 
 class CDataExchange {
@@ -26,28 +41,51 @@ class CDataExchange {
   CDialog* m_pDlgWnd;
 };
 
-class CDialog {
+class CDialog : public CCmdTarget {
  public:
   explicit CDialog(UINT template_id, CDialog* parent = nullptr)
       : m_nIDTemplate(template_id), m_pParentWnd(parent) {}
   CDialog(const CDialog&) = delete;
   CDialog& operator=(const CDialog&) = delete;
-  virtual ~CDialog() = default;
+  ~CDialog() override = default;
+
+  // Shows the dialog built from its template, modally; returns the result
+  // given to EndDialog, or -1 when the window could not be made.
+  INT_PTR DoModal();
+  void EndDialog(int result);
 
   // TRUE: controls to fields; FALSE: fields to controls.
   BOOL UpdateData(BOOL save_and_validate = TRUE);
+
+  // Called when the window and its controls exist, before it is shown: shows
+  // the fields. TRUE lets the focus go to the first control in tab order.
+  virtual BOOL OnInitDialog();
+  // "OK" (IDOK): takes the controls' data and ends with IDOK.
+  virtual void OnOK();
+  // Escape and the close box (IDCANCEL): ends with IDCANCEL.
+  virtual void OnCancel();
+
+  // The window calls; null or nothing while the dialog is not on screen.
+  HWND GetSafeHwnd() const { return reinterpret_cast<HWND>(controls_); }
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  BOOL IsIconic() const;
+  void GetClientRect(LPRECT rect) const;
 
   DialogControls* controls() const { return controls_; }
   void set_controls(DialogControls* controls) { controls_ = controls; }
 
  protected:
   virtual void DoDataExchange(CDataExchange* /*pDX*/) {}
+  // The toolkit's own painting.
+  void OnPaint();
 
   UINT m_nIDTemplate;
   CDialog* m_pParentWnd;
 
  private:
   DialogControls* controls_ = nullptr;
+
+  DECLARE_MESSAGE_MAP()
 };
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value);

@@ -1,0 +1,26 @@
+#include "platform/cwinapp.h"
+
+namespace {
+CWinApp* application = nullptr;
+}
+
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWinApp::CWinApp(LPCTSTR app_name) : m_pszAppName(app_name) {
+  application = this;
+}
+
+CWinApp::~CWinApp() {
+  if (application == this) application = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::ExitInstance() { return 0; }
+
+void CWinApp::SetRegistryKey(LPCTSTR company) { m_pszRegistryKey = company; }
+
+CWinApp* AfxGetApp() { return application; }
+
+void AfxEnableControlContainer() {}

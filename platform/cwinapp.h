@@ -1,0 +1,45 @@
+// CWinApp: the application object. The program defines one global instance;
+// the framework's entry (AfxWinMain, provided with the window system) starts
+// the window system, calls InitInstance and ends the program.
+#ifndef VEILMARK_PLATFORM_CWINAPP_H_
+#define VEILMARK_PLATFORM_CWINAPP_H_
+
+#include "platform/message_map.h"
+#include "platform/win_types.h"
+
+class CDialog;
+
+class CWinApp : public CCmdTarget {
+ public:
+  // No name: the framework takes the name of the executable.
+  explicit CWinApp(LPCTSTR app_name = nullptr);
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+  ~CWinApp() override;
+
+  // FALSE ends the program once it returns, without a message loop.
+  virtual BOOL InitInstance();
+  // The program's exit status.
+  virtual int ExitInstance();
+
+  // Nothing is stored in a registry here; the key is kept for reference.
+  void SetRegistryKey(LPCTSTR company);
+  void OnHelp() {}
+
+  CDialog* m_pMainWnd = nullptr;
+  LPCTSTR m_pszAppName;
+  LPCTSTR m_pszRegistryKey = nullptr;
+
+  DECLARE_MESSAGE_MAP()
+};
+
+// The application object, or null.
+CWinApp* AfxGetApp();
+
+// Nothing to prepare: the dialogs hold no embedded controls.
+void AfxEnableControlContainer();
+
+// The framework's entry: runs the application object.
+int AfxWinMain(int argc, char** argv);
+
+#endif  // VEILMARK_PLATFORM_CWINAPP_H_

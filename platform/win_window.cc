@@ -1,0 +1,10 @@
+#include "platform/win_window.h"
+
+#include "platform/window_system.h"
+
+int GetSystemMetrics(int index) {
+  const WindowSystem* system = CurrentWindowSystem();
+  return system ? system->GetSystemMetrics(index) : 0;
+}
+
+void InitCommonControls() {}

@@ -1,0 +1,217 @@
+#include "platform/wx/dialog_window.h"
+
+#include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/evtloop.h>
+#include <wx/iconbndl.h>
+#include <wx/settings.h>
+#include <wx/textctrl.h>
+
+#include <cstring>
+
+#include "platform/cpaintdc.h"
+#include "platform/wx/icon_image.h"
+
+namespace {
+
+long FrameStyle(DWORD style) {
+  long wx_style = 0;
+  if (style & WS_CAPTION) wx_style |= wxCAPTION;
+  if (style & WS_SYSMENU) wx_style |= wxSYSTEM_MENU | wxCLOSE_BOX;
+  if (style & WS_THICKFRAME) wx_style |= wxRESIZE_BORDER;
+  if ((style & WS_CAPTION) && (style & WS_MINIMIZEBOX)) {
+    wx_style |= wxMINIMIZE_BOX;
+  }
+  if ((style & WS_CAPTION) && (style & WS_MAXIMIZEBOX)) {
+    wx_style |= wxMAXIMIZE_BOX;
+  }
+  return wx_style;
+}
+
+class WindowPaintDevice : public PaintDevice {
+ public:
+  explicit WindowPaintDevice(wxWindow* window) : dc_(window) {
+    dc_.SetBackground(window->GetBackgroundColour());
+  }
+  void EraseBackground() override { dc_.Clear(); }
+  void DrawIcon(int x, int y, HICON icon) override {
+    dc_.DrawIcon(ToolkitIcon(icon), x, y);
+  }
+
+ private:
+  wxPaintDC dc_;
+};
+
+}  // namespace
+
+wxBEGIN_EVENT_TABLE(DialogWindow,
+                    wxDialog) EVT_INIT_DIALOG(DialogWindow::OnInitDialogEvent)
+    EVT_BUTTON(wxID_ANY, DialogWindow::OnButton)
+        EVT_CLOSE(DialogWindow::OnClose) EVT_CHAR_HOOK(DialogWindow::OnCharHook)
+            EVT_PAINT(DialogWindow::OnPaintEvent) wxEND_EVENT_TABLE()
+
+                DialogWindow::DialogWindow(
+                    CDialog* dialog, const DialogTemplate& dialog_template,
+                    wxWindow* parent)
+    : dialog_(dialog) {
+  Create(parent, wxID_ANY, DisplayString(dialog_template.caption),
+         wxDefaultPosition, wxDefaultSize, FrameStyle(dialog_template.style));
+  // The template's shell font stands for the desktop's dialog font; dialog
+  // units are measured in it.
+  SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
+  for (int i = 0; i < dialog_template.itemCount; ++i) {
+    AddControl(dialog_template.items[i]);
+  }
+  SetClientSize(
+      ConvertDialogToPixels(wxSize(dialog_template.cx, dialog_template.cy)));
+  Centre();
+}
+
+DialogWindow::~DialogWindow() = default;
+
+void DialogWindow::AddControl(const DialogItemTemplate& item) {
+  wxPoint position = ConvertDialogToPixels(wxPoint(item.x, item.y));
+  wxSize size = ConvertDialogToPixels(wxSize(item.cx, item.cy));
+  wxWindow* control = nullptr;
+  if (std::strcmp(item.windowClass, "BUTTON") == 0) {
+    auto* button = new wxButton(this, static_cast<int>(item.id),
+                                DisplayString(item.text), position, size);
+    if ((item.style & 0xF) == BS_DEFPUSHBUTTON) button->SetDefault();
+    control = button;
+  } else if (std::strcmp(item.windowClass, "EDIT") == 0) {
+    long style = 0;
+    if (item.style & ES_MULTILINE) {
+      style |= wxTE_MULTILINE;
+      // Lines scroll sideways rather than wrap.
+      if (item.style & (ES_AUTOHSCROLL | WS_HSCROLL)) style |= wxTE_DONTWRAP;
+    }
+    if (!(item.style & WS_BORDER)) style |= wxBORDER_NONE;
+    auto* text = new wxTextCtrl(this, static_cast<int>(item.id), wxString(),
+                                position, size, style);
+    boxes_[static_cast<int>(item.id)] = std::make_unique<TextBox>(text);
+    if (item.text[0] != '\0')
+      boxes_[static_cast<int>(item.id)]->Load(item.text);
+    control = text;
+  }
+  if (control && !(item.style & WS_TABSTOP)) {
+    control->DisableFocusFromKeyboard();
+  }
+}
+
+int DialogWindow::RunModal() { return ShowModal(); }
+
+TextBox* DialogWindow::Box(int id) {
+  auto found = boxes_.find(id);
+  return found == boxes_.end() ? nullptr : found->second.get();
+}
+
+void DialogWindow::ExchangeText(int id, CString& value, bool save) {
+  TextBox* box = Box(id);
+  if (!box) return;
+  if (save) {
+    value = CString(box->Save());
+  } else if (box->Load(value.str())) {
+    boxes_changed_ = true;
+  }
+}
+
+void DialogWindow::EndExchange(bool save) {
+  if (save || !boxes_changed_) return;
+  boxes_changed_ = false;
+  ShowChangesNow();
+}
+
+void DialogWindow::ShowChangesNow() {
+  // Only within a handler: anywhere else the loop draws soon anyway.
+  if (handler_depth_ == 0 || !IsShownOnScreen()) return;
+  if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
+    loop->YieldFor(wxEVT_CATEGORY_UI);
+  }
+}
+
+void DialogWindow::Finish(int result) {
+  if (IsModal()) EndModal(result);
+}
+
+LRESULT DialogWindow::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETICON: {
+      int which = wParam == ICON_BIG ? 1 : 0;
+      HICON previous = icons_[which];
+      icons_[which] = reinterpret_cast<HICON>(lParam);
+      wxIconBundle bundle;
+      for (HICON icon : icons_) {
+        wxIcon image = ToolkitIcon(icon);
+        if (image.IsOk()) bundle.AddIcon(image);
+      }
+      SetIcons(bundle);
+      return reinterpret_cast<LRESULT>(previous);
+    }
+    case WM_ICONERASEBKGND:
+      if (PaintDevice* device =
+              PaintDeviceFromHandle(reinterpret_cast<HDC>(wParam))) {
+        device->EraseBackground();
+        return 1;
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+bool DialogWindow::IsIconic() const { return IsIconized(); }
+
+RECT DialogWindow::ClientRect() const {
+  wxSize size = GetClientSize();
+  return RECT{0, 0, size.x, size.y};
+}
+
+std::unique_ptr<PaintDevice> DialogWindow::BeginPaint() {
+  return std::make_unique<WindowPaintDevice>(this);
+}
+
+bool DialogWindow::Dispatch(UINT message, UINT code, UINT id) {
+  if (message == WM_COMMAND && id == IDCANCEL && handler_depth_ > 0) {
+    cancel_pending_ = true;
+    return true;
+  }
+  ++handler_depth_;
+  bool handled = dialog_->Dispatch(message, code, id);
+  --handler_depth_;
+  if (handler_depth_ == 0 && cancel_pending_) {
+    cancel_pending_ = false;
+    Dispatch(WM_COMMAND, BN_CLICKED, IDCANCEL);
+  }
+  return handled;
+}
+
+void DialogWindow::OnInitDialogEvent(wxInitDialogEvent&) {
+  if (!dialog_->OnInitDialog()) return;
+  // The focus goes to the first control in tab order.
+  for (wxWindow* child : GetChildren()) {
+    if (child->CanAcceptFocusFromKeyboard()) {
+      child->SetFocus();
+      break;
+    }
+  }
+}
+
+void DialogWindow::OnButton(wxCommandEvent& event) {
+  Dispatch(WM_COMMAND, BN_CLICKED, static_cast<UINT>(event.GetId()));
+}
+
+void DialogWindow::OnClose(wxCloseEvent&) {
+  Dispatch(WM_COMMAND, BN_CLICKED, IDCANCEL);
+}
+
+void DialogWindow::OnCharHook(wxKeyEvent& event) {
+  if (event.GetKeyCode() == WXK_ESCAPE) {
+    Dispatch(WM_COMMAND, BN_CLICKED, IDCANCEL);
+    return;
+  }
+  event.Skip();
+}
+
+void DialogWindow::OnPaintEvent(wxPaintEvent&) {
+  if (!Dispatch(WM_PAINT, 0, 0)) wxPaintDC dc(this);
+}

@@ -1,0 +1,61 @@
+// The window of a CDialog on screen: a wxDialog built from the dialog's
+// template, whose events reach the dialog through its message map.
+#ifndef VEILMARK_PLATFORM_WX_DIALOG_WINDOW_H_
+#define VEILMARK_PLATFORM_WX_DIALOG_WINDOW_H_
+
+#include <wx/dialog.h>
+#include <wx/icon.h>
+
+#include <map>
+#include <memory>
+
+#include "platform/cdialog.h"
+#include "platform/resources.h"
+#include "platform/wx/text_box.h"
+
+class DialogWindow : public wxDialog, public DialogControls {
+ public:
+  DialogWindow(CDialog* dialog, const DialogTemplate& dialog_template,
+               wxWindow* parent);
+  ~DialogWindow() override;
+
+  // Shows the window modally; the result the dialog ended with.
+  int RunModal();
+
+  TextBox* Box(int id);
+
+  // DialogControls
+  void ExchangeText(int id, CString& value, bool save) override;
+  void EndExchange(bool save) override;
+  void Finish(int result) override;
+  LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  bool IsIconic() const override;
+  RECT ClientRect() const override;
+  std::unique_ptr<PaintDevice> BeginPaint() override;
+
+ private:
+  void AddControl(const DialogItemTemplate& item);
+  // Runs the dialog's handler of the message. A cancel that arrives while a
+  // handler runs (the close box, during a run's repaints) is carried out
+  // once that handler has returned.
+  bool Dispatch(UINT message, UINT code, UINT id);
+  // Lets the window system draw what changed, taking no user input.
+  void ShowChangesNow();
+
+  void OnInitDialogEvent(wxInitDialogEvent& event);
+  void OnButton(wxCommandEvent& event);
+  void OnClose(wxCloseEvent& event);
+  void OnCharHook(wxKeyEvent& event);
+  void OnPaintEvent(wxPaintEvent& event);
+
+  CDialog* dialog_;
+  std::map<int, std::unique_ptr<TextBox>> boxes_;
+  bool boxes_changed_ = false;
+  int handler_depth_ = 0;
+  bool cancel_pending_ = false;
+  HICON icons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
+
+  wxDECLARE_EVENT_TABLE();
+};
+
+#endif  // VEILMARK_PLATFORM_WX_DIALOG_WINDOW_H_

@@ -1,0 +1,43 @@
+// The framework's entry on wxWidgets: starts the toolkit, installs the
+// window system and runs the application object.
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/cwinapp.h"
+#include "platform/wx/wx_window_system.h"
+
+int AfxWinMain(int argc, char** argv) {
+  CWinApp* app = AfxGetApp();
+  if (!app) {
+    std::fputs("no application object\n", stderr);
+    return 1;
+  }
+  // Without a name of its own the application takes the executable's.
+  static std::string executable_name;
+  if (!app->m_pszAppName && argc > 0) {
+    executable_name = argv[0];
+    size_t slash = executable_name.rfind('/');
+    if (slash != std::string::npos) executable_name.erase(0, slash + 1);
+    app->m_pszAppName = executable_name.c_str();
+  }
+
+  wxApp::SetInstance(new wxApp);
+  if (!wxEntryStart(argc, argv)) {
+    // The toolkit has said why (no display, as a rule).
+    return 1;
+  }
+  if (app->m_pszAppName) wxTheApp->SetAppName(app->m_pszAppName);
+
+  WxWindowSystem window_system;
+  SetWindowSystem(&window_system);
+  // The program's whole life is its modal dialog, shown within
+  // InitInstance: there is no message loop to run after it.
+  app->InitInstance();
+  int status = app->ExitInstance();
+  SetWindowSystem(nullptr);
+  wxEntryCleanup();
+  return status;
+}

@@ -1,0 +1,63 @@
+#include "platform/wx/text_box.h"
+
+#include "platform/display_text.h"
+
+static_assert(sizeof(wchar_t) == sizeof(char32_t),
+              "wxString holds one character per wchar_t here");
+
+namespace {
+
+wxString ToWxString(const std::u32string& text) {
+  return wxString(std::wstring(text.begin(), text.end()));
+}
+
+std::u32string FromWxString(const wxString& text) {
+  std::wstring wide = text.ToStdWstring();
+  return std::u32string(wide.begin(), wide.end());
+}
+
+}  // namespace
+
+wxString DisplayString(std::string_view bytes) {
+  return ToWxString(DecodeForDisplay(bytes));
+}
+
+bool TextBox::Load(const std::string& bytes) {
+  bool extends = !control_->IsModified() && bytes.size() >= shown_.size() &&
+                 bytes.compare(0, shown_.size(), shown_) == 0 &&
+                 EndsOnCharacterBoundary(shown_);
+  if (extends && bytes.size() == shown_.size()) return false;
+  if (extends) {
+    std::string_view added(bytes.data() + shown_.size(),
+                           bytes.size() - shown_.size());
+    control_->AppendText(DisplayString(added));
+    shown_.append(added);
+  } else {
+    ShowWhole(bytes);
+  }
+  if (control_->IsMultiLine()) {
+    control_->ShowPosition(control_->GetLastPosition());
+  }
+  return true;
+}
+
+std::string TextBox::Save() {
+  if (!control_->IsModified()) return shown_;
+  std::u32string edited = FromWxString(control_->GetValue());
+  std::string bytes = BytesAfterEdit(shown_, edited);
+  // An edit can join bytes left and right of it into one character; the box
+  // then shows the bytes as they now read.
+  if (DecodeForDisplay(bytes) != edited) {
+    ShowWhole(bytes);
+  } else {
+    shown_ = bytes;
+    control_->DiscardEdits();
+  }
+  return bytes;
+}
+
+void TextBox::ShowWhole(const std::string& bytes) {
+  control_->ChangeValue(DisplayString(bytes));
+  control_->DiscardEdits();
+  shown_ = bytes;
+}
