@@ -35,8 +35,8 @@ bool CVeilmarkDlg::AnonymizeFile(const CString& folder,
                   static_cast<LPCTSTR>(fullPath));
       return false;
     case SourceFile::kFailed:
-      AppendError("Couldn't load file: %s (%s)",
-                  static_cast<LPCTSTR>(fullPath), reason.c_str());
+      AppendError("Couldn't load file: %s (%s)", static_cast<LPCTSTR>(fullPath),
+                  reason.c_str());
       return false;
   }
 
@@ -68,9 +68,9 @@ bool CVeilmarkDlg::AnonymizeFile(const CString& folder,
                 static_cast<LPCTSTR>(fullPath));
     return false;
   }
-  OFCondition put = dataset->putAndInsertString(
-      DcmTag(DcmTagKey(0x0010, 0x0010)), static_cast<LPCTSTR>(anonymousName),
-      OFTrue);
+  OFCondition put =
+      dataset->putAndInsertString(DcmTag(DcmTagKey(0x0010, 0x0010)),
+                                  static_cast<LPCTSTR>(anonymousName), OFTrue);
   if (put.bad()) {
     AppendError("Failed to insert new patient name %s in file %s",
                 static_cast<LPCTSTR>(anonymousName),
@@ -90,8 +90,8 @@ bool CVeilmarkDlg::AnonymizeFile(const CString& folder,
   CString newName;
   if (!SaveVerifiedCopy(&file, dataset->getOriginalXfer(), m_folder,
                         anonymousName, extension, &m_newNames, &newName)) {
-    AppendError("Couldn't save new file: %s/%s",
-                static_cast<LPCTSTR>(m_folder), static_cast<LPCTSTR>(newName));
+    AppendError("Couldn't save new file: %s/%s", static_cast<LPCTSTR>(m_folder),
+                static_cast<LPCTSTR>(newName));
     return false;
   }
   CString newPath;

@@ -22,8 +22,8 @@ bool FileExtension(const CString& fileName, CString* extension) {
   return true;
 }
 
-CString NumberedFileName(const CString& anonymousName,
-                         const CString& extension, int number) {
+CString NumberedFileName(const CString& anonymousName, const CString& extension,
+                         int number) {
   if (number <= 1) return anonymousName + extension;
   CString suffix;
   suffix.Format("_%d", number);

@@ -17,7 +17,7 @@ bool FileExtension(const CString& fileName, CString* extension);
 
 // The `number`th choice of a new file name: `anonymousName` + `extension`
 // first, then with "_2", "_3", ... before the extension.
-CString NumberedFileName(const CString& anonymousName,
-                         const CString& extension, int number);
+CString NumberedFileName(const CString& anonymousName, const CString& extension,
+                         int number);
 
 #endif  // VEILMARK_ANONYMIZE_ANONYMOUS_NAME_H_

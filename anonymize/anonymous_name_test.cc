@@ -7,7 +7,9 @@ TEST(AnonymousName, FirstAndLastByteThenTheDate) {
   EXPECT_EQ(MakeAnonymousName("X", "20070801"), "ANONXX20070801");
   EXPECT_EQ(MakeAnonymousName("  DOE", "20070801"), "ANON E20070801");
   EXPECT_EQ(MakeAnonymousName("DOE^JOHN", ""), "ANONDN");
-  EXPECT_EQ(MakeAnonymousName("\xC3\xA9mile", "1"), "ANON\xC3" "e1");
+  EXPECT_EQ(MakeAnonymousName("\xC3\xA9mile", "1"),
+            "ANON\xC3"
+            "e1");
   // A zero byte is kept, so that it can be refused as a file name.
   CString withZero = MakeAnonymousName(CString("\0A", 2), "1");
   EXPECT_EQ(withZero.GetLength(), 7);
@@ -17,8 +19,8 @@ TEST(AnonymousName, FirstAndLastByteThenTheDate) {
 TEST(AnonymousName, OnlyBytesThatStayInTheFolderAreUsable) {
   EXPECT_TRUE(UsableAsFileName("ANONDN20070801"));
   EXPECT_TRUE(UsableAsFileName("ANON N-.,;'\"\xFF"));
-  for (const char* bad : {"ANON/N", "ANON\\N", "ANON\tN", "ANON\x1F", "ANON\x7F",
-                          "ANON\r\n"}) {
+  for (const char* bad :
+       {"ANON/N", "ANON\\N", "ANON\tN", "ANON\x1F", "ANON\x7F", "ANON\r\n"}) {
     EXPECT_FALSE(UsableAsFileName(bad)) << bad;
   }
 }

@@ -18,8 +18,7 @@ void AddItem(DcmItem* item, int depth, DatasetShape* shape) {
   }
 }
 
-void AddSequence(DcmSequenceOfItems* sequence, int depth,
-                 DatasetShape* shape) {
+void AddSequence(DcmSequenceOfItems* sequence, int depth, DatasetShape* shape) {
   const bool pixels = sequence->ident() == EVR_pixelSQ;
   for (unsigned long i = 0; i < sequence->card(); ++i) {
     if (pixels) {

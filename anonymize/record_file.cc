@@ -23,10 +23,10 @@ bool EndsWithLineBreak(CFile* record, std::uint64_t length) {
 bool OpenRecordFile(CFile* record, LPCTSTR path, bool* openFailed,
                     std::string* error) {
   *openFailed = false;
-  if (!record->Open(path,
-                    CFile::modeCreate | CFile::modeNoTruncate |
-                        CFile::modeReadWrite,
-                    nullptr)) {
+  if (!record->Open(
+          path,
+          CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite,
+          nullptr)) {
     *openFailed = true;
     return false;
   }

@@ -20,8 +20,7 @@ void CVeilmarkDlg::RunAnonymization() {
           "patient names in.\nCheck folder permissions in: %s\nQuitting...",
           static_cast<LPCTSTR>(m_folder));
     } else {
-      AppendError("Couldn't write to anonymous_record.csv: %s",
-                  reason.c_str());
+      AppendError("Couldn't write to anonymous_record.csv: %s", reason.c_str());
     }
     return;
   }

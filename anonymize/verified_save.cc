@@ -17,13 +17,13 @@ bool SaveTo(DcmFileFormat* file, E_TransferSyntax xfer,
   // empty, while the save still succeeds. Only the copy on disk, held
   // against the dataset as it was before the save, tells.
   DatasetShape before = ShapeOf(file->getDataset());
-  OFCondition saved = file->saveFile(path.c_str(), xfer, EET_UndefinedLength,
-                                     EGL_recalcGL, EPD_noChange, 0, 0,
-                                     EWM_fileformat);
+  OFCondition saved =
+      file->saveFile(path.c_str(), xfer, EET_UndefinedLength, EGL_recalcGL,
+                     EPD_noChange, 0, 0, EWM_fileformat);
   if (saved.bad()) return false;
   DcmFileFormat reread;
-  OFCondition loaded = reread.loadFile(path.c_str(), EXS_Unknown,
-                                       EGL_noChange, 4096, ERM_fileOnly);
+  OFCondition loaded = reread.loadFile(path.c_str(), EXS_Unknown, EGL_noChange,
+                                       4096, ERM_fileOnly);
   return loaded.good() && ShapeOf(reread.getDataset()) == before;
 }
 

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "anonymize/name_numbers.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
-#include "anonymize/name_numbers.h"
 #include "platform/cstring.h"
 
 // Saves `file` in transfer syntax `xfer` to a temporary file in `folder`,

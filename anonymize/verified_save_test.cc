@@ -58,8 +58,8 @@ TEST(VerifiedSave, TakenNamesAreSkippedNeverReplacedOrFollowed) {
   NameNumbers names;
   CString newName;
   EXPECT_TRUE(SaveVerifiedCopy(&file, file.getDataset()->getOriginalXfer(),
-                               folder.path().c_str(), "ANONDN1", ".ima",
-                               &names, &newName));
+                               folder.path().c_str(), "ANONDN1", ".ima", &names,
+                               &newName));
   EXPECT_EQ(newName, "ANONDN1_3.ima");
   EXPECT_EQ(folder.Names(),
             (std::vector<std::string>{"ANONDN1.ima", "ANONDN1_2.ima",

@@ -47,8 +47,8 @@ TEST(Cli, ExitStatusTellsWhetherAnyFileFailed) {
   folder.Write("IM0002.ima", noName);
   Result failed = RunCli(Quoted(folder.path()));
   EXPECT_EQ(failed.status, 1);
-  EXPECT_NE(failed.out.find("ERROR:No patient name in file: " +
-                            folder.path() + "/IM0002.ima\n"),
+  EXPECT_NE(failed.out.find("ERROR:No patient name in file: " + folder.path() +
+                            "/IM0002.ima\n"),
             std::string::npos);
 }
 

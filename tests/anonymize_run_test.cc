@@ -56,8 +56,7 @@ TEST(AnonymizeRun, ThreePatientsAreAnonymizedAndRecorded) {
   EXPECT_EQ(folder.Names(),
             (Names{"ANONDN20070801.ima", "ANONSN20070802.ima",
                    "ANONXX20070803.IMA", "anonymous_record.csv"}));
-  EXPECT_EQ(StoredPatientName(folder / "ANONDN20070801.ima"),
-            "ANONDN20070801");
+  EXPECT_EQ(StoredPatientName(folder / "ANONDN20070801.ima"), "ANONDN20070801");
   EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONDN20070801.ima"), before1);
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"),
             "Original Filename,Anonymous Filename,Original Patient Name,"
@@ -80,12 +79,13 @@ TEST(AnonymizeRun, SecondFileFailingToSaveIsKeptAndNotRecorded) {
     FileSizeLimit limit(64 * 1024);  // room for the first file only
     log = RunFolder(folder.path());
   }
-  EXPECT_EQ(log, "Anonymizing file: IM0001.ima\r\n"
-                 "Anonymizing file: IM0002.ima\r\n"
-                 "ERROR:Couldn't save new file: " +
-                     folder.path() +
-                     "/ANONSN20070802.ima\r\n"
-                     "Done. 1 file(s) modified.\r\n");
+  EXPECT_EQ(log,
+            "Anonymizing file: IM0001.ima\r\n"
+            "Anonymizing file: IM0002.ima\r\n"
+            "ERROR:Couldn't save new file: " +
+                folder.path() +
+                "/ANONSN20070802.ima\r\n"
+                "Done. 1 file(s) modified.\r\n");
   EXPECT_EQ(folder.Names(), (Names{"ANONDN20070801.ima", "IM0002.ima",
                                    "anonymous_record.csv"}));
   EXPECT_EQ(ReadBytes(folder / "IM0002.ima"), original2);
@@ -186,8 +186,7 @@ TEST(AnonymizeRun, WriteProtectedOriginalIsKeptButCounted) {
   ::chmod((folder / "IM0001.ima").c_str(), 0444);
   EXPECT_EQ(RunFolder(folder.path()),
             "Anonymizing file: IM0001.ima\r\nERROR:Couldn't delete old file: " +
-                folder.path() +
-                "/IM0001.ima\r\nDone. 1 file(s) modified.\r\n");
+                folder.path() + "/IM0001.ima\r\nDone. 1 file(s) modified.\r\n");
   EXPECT_EQ(folder.Names(), (Names{"ANONDN20070801.ima", "IM0001.ima",
                                    "anonymous_record.csv"}));
   EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 2u);
@@ -197,9 +196,9 @@ TEST(AnonymizeRun, RecordThatCannotGrowKeepsTheOriginal) {
   ScratchFolder folder;
   // An earlier record far larger than the files: a size limit between the
   // two lets the new file be saved but not the record line.
-  WriteBytes(folder / "anonymous_record.csv",
-             std::string(kHeader[0]) + "\r\n" + std::string(200000, 'x') +
-                 "\r\n");
+  WriteBytes(
+      folder / "anonymous_record.csv",
+      std::string(kHeader[0]) + "\r\n" + std::string(200000, 'x') + "\r\n");
   std::string earlier = ReadBytes(folder / "anonymous_record.csv");
   folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
   std::string original = ReadBytes(folder / "IM0001.ima");
@@ -261,7 +260,9 @@ TEST(AnonymizeRun, FilesWithoutAnAnonymousNameAreLeftAlone) {
   noDate.studyDatePresence = Presence::kEmpty;
   folder.Write("e.ima", noDate);
   folder.Write("f.ima", Patient("/DOE^JOHN", "20070801"));
-  folder.Write("g.ima", Patient("DOE^JOHN", "2007\x7f" "0801"));
+  folder.Write("g.ima", Patient("DOE^JOHN",
+                                "2007\x7f"
+                                "0801"));
   folder.Write("h.ima", Patient("DOE^JOHN", std::string("2007\n0801", 9)));
   folder.Write("noext", Patient("DOE^JOHN", "20070801"));
   const std::string p = folder.path() + "/";
@@ -315,9 +316,9 @@ TEST(AnonymizeRun, RecordFieldsThatNeedQuotesParseBack) {
   RunFolder(folder.path());
   Rows rows = ReadRecord(folder / "anonymous_record.csv");
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[1], (std::vector<std::string>{
-                         "a,\"b\".ima", "ANONDN20070801.ima",
-                         "DOE,\"JR\"^JOHN", "ANONDN20070801"}));
+  EXPECT_EQ(rows[1],
+            (std::vector<std::string>{"a,\"b\".ima", "ANONDN20070801.ima",
+                                      "DOE,\"JR\"^JOHN", "ANONDN20070801"}));
 }
 
 }  // namespace

@@ -78,8 +78,7 @@ void PutSequence(DcmDataset* dataset) {
                            UID_SecondaryCaptureImageStorage);
   item->putAndInsertString(DCM_ReferencedSOPInstanceUID, "1.2.3.4.5.6");
   DcmItem* nested = nullptr;
-  item->findOrCreateSequenceItem(DCM_PurposeOfReferenceCodeSequence, nested,
-                                 0);
+  item->findOrCreateSequenceItem(DCM_PurposeOfReferenceCodeSequence, nested, 0);
   nested->putAndInsertString(DCM_CodeValue, "121311");
   nested->putAndInsertString(DCM_CodeMeaning, "Localizer");
   dataset->findOrCreateSequenceItem(DCM_ReferencedImageSequence, item, 1);
@@ -99,8 +98,7 @@ void BuildDataset(const Fixture& fixture, DcmDataset* dataset) {
   dataset->putAndInsertString(DCM_SOPClassUID,
                               UID_SecondaryCaptureImageStorage);
   dataset->putAndInsertString(DCM_SOPInstanceUID, uid.c_str());
-  PutText(dataset, DCM_StudyDate, fixture.studyDate,
-          fixture.studyDatePresence);
+  PutText(dataset, DCM_StudyDate, fixture.studyDate, fixture.studyDatePresence);
   dataset->putAndInsertString(DCM_Modality, "OT");
   PutText(dataset, DCM_PatientName, fixture.patientName,
           fixture.patientNamePresence);
@@ -109,7 +107,8 @@ void BuildDataset(const Fixture& fixture, DcmDataset* dataset) {
   dataset->putAndInsertString(DCM_SeriesInstanceUID, "1.2.3.4.2");
   if (fixture.sequence) PutSequence(dataset);
   if (fixture.privateBytes > 0) {
-    dataset->putAndInsertString(DcmTag(0x0029, 0x0010, EVR_LO), "VEILMARK TEST");
+    dataset->putAndInsertString(DcmTag(0x0029, 0x0010, EVR_LO),
+                                "VEILMARK TEST");
     std::string text(fixture.privateBytes, 'x');
     for (size_t i = 0; i < text.size(); i += 61) text[i] = 'A' + (i / 61) % 26;
     dataset->putAndInsertString(DcmTag(0x0029, 0x1010, EVR_LT), text.c_str());
@@ -151,7 +150,8 @@ bool Patch(const std::string& path, const std::string& placeholder,
 bool WriteFixture(const std::string& path, const Fixture& fixture,
                   std::string* error) {
   Fixture written = fixture;
-  bool patchName = EndsInBlank(fixture.patientName, fixture.patientNamePresence);
+  bool patchName =
+      EndsInBlank(fixture.patientName, fixture.patientNamePresence);
   bool patchDate = EndsInBlank(fixture.studyDate, fixture.studyDatePresence);
   if (patchName) written.patientName = Placeholder('\x01', fixture.patientName);
   if (patchDate) written.studyDate = Placeholder('\x02', fixture.studyDate);
@@ -170,8 +170,8 @@ bool WriteFixture(const std::string& path, const Fixture& fixture,
     *error = status.text();
     return false;
   }
-  return (!patchName || Patch(path, written.patientName, fixture.patientName,
-                              error)) &&
+  return (!patchName ||
+          Patch(path, written.patientName, fixture.patientName, error)) &&
          (!patchDate ||
           Patch(path, written.studyDate, fixture.studyDate, error));
 }

@@ -21,7 +21,8 @@ pid_t Start(const std::string& folder) {
   if (pid == 0) {
     freopen("/dev/null", "w", stdout);
     freopen("/dev/null", "w", stderr);
-    execl(VEILMARK_CLI, VEILMARK_CLI, folder.c_str(), static_cast<char*>(nullptr));
+    execl(VEILMARK_CLI, VEILMARK_CLI, folder.c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   return pid;

@@ -11,8 +11,9 @@
 
 int main(int argc, char** argv) {
   if (argc < 3 || argc > 5) {
-    std::fprintf(stderr,
-                 "usage: veilmark-fixtures FOLDER COUNT [PIXEL_BYTES [FRAMES]]\n");
+    std::fprintf(
+        stderr,
+        "usage: veilmark-fixtures FOLDER COUNT [PIXEL_BYTES [FRAMES]]\n");
     return 2;
   }
   std::string folder = argv[1];
@@ -22,16 +23,16 @@ int main(int argc, char** argv) {
   ::mkdir(folder.c_str(), 0777);
 
   static const char* const kNames[] = {
-      "DOE^JOHN",      "SMITH^ANN",   "MULLER^KARL", "ROSSI^GIULIA",
-      "TANAKA^HIROSHI", "NOVAK^EVA",  "GARCIA^LUIS", "OKAFOR^NGOZI",
-      "LEROY^CLAIRE",  "JENSEN^MADS", "SILVA^ANA",   "KOWALSKI^PIOTR"};
+      "DOE^JOHN",       "SMITH^ANN",   "MULLER^KARL", "ROSSI^GIULIA",
+      "TANAKA^HIROSHI", "NOVAK^EVA",   "GARCIA^LUIS", "OKAFOR^NGOZI",
+      "LEROY^CLAIRE",   "JENSEN^MADS", "SILVA^ANA",   "KOWALSKI^PIOTR"};
   const int kNameCount = sizeof kNames / sizeof kNames[0];
   for (long i = 0; i < count; ++i) {
     Fixture fixture;
     fixture.patientName = kNames[i % kNameCount];
     char date[9];
-    std::snprintf(date, sizeof date, "2007%02ld%02ld", 1 + (i / kNameCount) % 12,
-                  1 + i % 28);
+    std::snprintf(date, sizeof date, "2007%02ld%02ld",
+                  1 + (i / kNameCount) % 12, 1 + i % 28);
     fixture.studyDate = date;
     fixture.pixelBytes = pixelBytes;
     fixture.frames = frames;

@@ -65,7 +65,7 @@ TEST(RoundTrip, ValuesAreReadAsTheToolkitGivesThem) {
   ScratchFolder folder;
   Fixture f;
   f.patientName = "  DOE^JOHN  ";  // leading blanks kept, trailing dropped
-  f.studyDate = "        ";         // blanks only: an empty value
+  f.studyDate = "        ";        // blanks only: an empty value
   folder.Write("a.ima", f);
   f.patientName = "X";
   f.studyDate = "20070801";
@@ -75,10 +75,9 @@ TEST(RoundTrip, ValuesAreReadAsTheToolkitGivesThem) {
   EXPECT_EQ(RunFolder(folder.path()),
             "Anonymizing file: a.ima\r\nAnonymizing file: b.ima\r\n"
             "Anonymizing file: c.ima\r\nDone. 3 file(s) modified.\r\n");
-  EXPECT_EQ(folder.Names(),
-            (std::vector<std::string>{"ANON N.ima", "ANONMG20070801.ima",
-                                      "ANONXX20070801.ima",
-                                      "anonymous_record.csv"}));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{
+                                "ANON N.ima", "ANONMG20070801.ima",
+                                "ANONXX20070801.ima", "anonymous_record.csv"}));
   auto rows = ReadRecord(folder / "anonymous_record.csv");
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[1][2], "  DOE^JOHN");
