@@ -6,6 +6,7 @@
 #include <wx/iconbndl.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <cstring>
 
@@ -111,20 +112,31 @@ void DialogWindow::ExchangeText(int id, CString& value, bool save) {
   if (save) {
     value = CString(box->Save());
   } else if (box->Load(value.str())) {
-    boxes_changed_ = true;
+    changed_boxes_.push_back(box);
   }
 }
 
 void DialogWindow::EndExchange(bool save) {
-  if (save || !boxes_changed_) return;
-  boxes_changed_ = false;
+  if (save || changed_boxes_.empty()) return;
   ShowChangesNow();
+  changed_boxes_.clear();
 }
 
 void DialogWindow::ShowChangesNow() {
   // Only within a handler: anywhere else the loop draws soon anyway.
-  if (handler_depth_ == 0 || !IsShownOnScreen()) return;
-  if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
+  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+  if (handler_depth_ == 0 || !loop || !IsShownOnScreen()) return;
+  loop->YieldFor(wxEVT_CATEGORY_UI);
+  // A box scrolled far from its end gets there over the next frames, once
+  // the lines in between are laid out.
+  auto away_from_end = [this] {
+    for (TextBox* box : changed_boxes_) {
+      if (box->control()->IsMultiLine() && !box->ShowsEnd()) return true;
+    }
+    return false;
+  };
+  for (int frame = 0; frame < 50 && away_from_end(); ++frame) {
+    wxMilliSleep(2);
     loop->YieldFor(wxEVT_CATEGORY_UI);
   }
 }

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/cdialog.h"
 #include "platform/resources.h"
@@ -50,7 +51,7 @@ class DialogWindow : public wxDialog, public DialogControls {
 
   CDialog* dialog_;
   std::map<int, std::unique_ptr<TextBox>> boxes_;
-  bool boxes_changed_ = false;
+  std::vector<TextBox*> changed_boxes_;  // since the last exchange
   int handler_depth_ = 0;
   bool cancel_pending_ = false;
   HICON icons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG

@@ -56,6 +56,12 @@ std::string TextBox::Save() {
   return bytes;
 }
 
+bool TextBox::ShowsEnd() const {
+  wxPoint end = control_->PositionToCoords(control_->GetLastPosition());
+  return end != wxDefaultPosition && end.y >= 0 &&
+         end.y < control_->GetClientSize().y;
+}
+
 void TextBox::ShowWhole(const std::string& bytes) {
   control_->ChangeValue(DisplayString(bytes));
   control_->DiscardEdits();

@@ -22,6 +22,8 @@ class TextBox {
   bool Load(const std::string& bytes);
   // The box's bytes: those last shown, with the user's edits if any.
   std::string Save();
+  // True when the box's last line is in view.
+  bool ShowsEnd() const;
 
   wxTextCtrl* control() const { return control_; }
 

@@ -1,0 +1,174 @@
+#include "platform/wx/dialog_probe.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include <memory>
+
+#include "platform/wx/dialog_window.h"
+
+namespace {
+
+std::string Utf8(const wxString& text) {
+  wxScopedCharBuffer buffer = text.utf8_str();
+  return std::string(buffer.data(), buffer.length());
+}
+
+wxWindow* Control(DialogWindow* window, int id) {
+  wxWindow* control = window->FindWindow(id);
+  return control && control->GetParent() == window ? control : nullptr;
+}
+
+}  // namespace
+
+INT_PTR DialogProbe::Run(CDialog* dialog,
+                         const std::function<void(DialogProbe&)>& script) {
+  // The call stays queued if the dialog never shows; it must not reach the
+  // script then.
+  auto live = std::make_shared<bool>(true);
+  wxTheApp->CallAfter([dialog, &script, live] {
+    if (!*live) return;
+    auto* window = dynamic_cast<DialogWindow*>(dialog->controls());
+    if (!window) return;
+    DialogProbe probe(window);
+    for (int i = 0; i < 100 && !window->IsShownOnScreen(); ++i) {
+      wxMilliSleep(10);
+      probe.Settle();
+    }
+    window->Raise();
+    probe.Settle();
+    script(probe);
+    if (dialog->controls()) dialog->EndDialog(IDCANCEL);
+  });
+  INT_PTR result = dialog->DoModal();
+  *live = false;
+  return result;
+}
+
+std::string DialogProbe::Title() const { return Utf8(window_->GetTitle()); }
+
+bool DialogProbe::Resizable() const {
+  return window_->HasFlag(wxRESIZE_BORDER);
+}
+
+bool DialogProbe::HasMinimizeBox() const {
+  return window_->HasFlag(wxMINIMIZE_BOX);
+}
+
+bool DialogProbe::HasMaximizeBox() const {
+  return window_->HasFlag(wxMAXIMIZE_BOX);
+}
+
+int DialogProbe::ClientWidth() const { return window_->GetClientSize().x; }
+
+int DialogProbe::ClientHeight() const { return window_->GetClientSize().y; }
+
+int DialogProbe::PixelsX(int dialog_units) const {
+  return window_->ConvertDialogToPixels(wxPoint(dialog_units, 0)).x;
+}
+
+int DialogProbe::PixelsY(int dialog_units) const {
+  return window_->ConvertDialogToPixels(wxPoint(0, dialog_units)).y;
+}
+
+std::vector<ControlView> DialogProbe::Controls() const {
+  std::vector<ControlView> views;
+  for (wxWindow* child : window_->GetChildren()) {
+    ControlView view{};
+    view.id = child->GetId();
+    if (auto* text = dynamic_cast<wxTextCtrl*>(child)) {
+      view.kind = text->IsMultiLine() ? "multi-line edit" : "edit";
+      view.text = Utf8(text->GetValue());
+    } else if (dynamic_cast<wxButton*>(child)) {
+      view.kind = "button";
+      view.text = Utf8(child->GetLabel());
+    } else {
+      view.kind = "other";
+    }
+    view.isDefault = window_->GetDefaultItem() == child;
+    view.tabStop = child->CanAcceptFocusFromKeyboard();
+    wxRect rect = child->GetRect();
+    view.x = rect.x, view.y = rect.y;
+    view.width = rect.width, view.height = rect.height;
+    views.push_back(view);
+  }
+  return views;
+}
+
+int DialogProbe::FocusedId() const {
+  for (wxWindow* focus = wxWindow::FindFocus(); focus;
+       focus = focus->GetParent()) {
+    if (focus->GetParent() == window_) return focus->GetId();
+  }
+  return 0;
+}
+
+std::string DialogProbe::Text(int id) const {
+  auto* text = dynamic_cast<wxTextCtrl*>(Control(window_, id));
+  return text ? Utf8(text->GetValue()) : std::string();
+}
+
+bool DialogProbe::ShowsEnd(int id) const {
+  TextBox* box = window_->Box(id);
+  return box && box->ShowsEnd();
+}
+
+bool DialogProbe::IsOpen() const { return window_->IsModal(); }
+
+void DialogProbe::Click(int id) {
+  auto* button = dynamic_cast<wxButton*>(Control(window_, id));
+  if (!button) return;
+  wxCommandEvent click(wxEVT_BUTTON, id);
+  click.SetEventObject(button);
+  button->GetEventHandler()->ProcessEvent(click);
+  Settle();
+}
+
+void DialogProbe::Type(int id, const std::string& utf8) {
+  auto* text = dynamic_cast<wxTextCtrl*>(Control(window_, id));
+  if (!text) return;
+  text->SetValue(wxString::FromUTF8(utf8.data(), utf8.size()));
+  text->MarkDirty();
+  Settle();
+}
+
+void DialogProbe::PressEnter(int id) { PressKey(id, WXK_RETURN); }
+
+void DialogProbe::PressEscape(int id) { PressKey(id, WXK_ESCAPE); }
+
+void DialogProbe::PressKey(int id, int key) {
+  if (wxWindow* control = Control(window_, id)) control->SetFocus();
+  Settle();
+  wxUIActionSimulator keyboard;
+  keyboard.Char(key);
+  // A button pressed by a key shows itself pressed for a quarter of a
+  // second before it reports the click.
+  for (int i = 0; i < 50 && IsOpen(); ++i) {
+    wxMilliSleep(10);
+    Settle();
+  }
+}
+
+void DialogProbe::ScrollToStart(int id) {
+  auto* text = dynamic_cast<wxTextCtrl*>(Control(window_, id));
+  if (!text) return;
+  text->ShowPosition(0);
+  Settle();
+}
+
+void DialogProbe::CloseBox() {
+  window_->Close();
+  Settle();
+}
+
+void DialogProbe::Settle() {
+  // A few frames' time: the window system lays out and scrolls per frame.
+  for (int i = 0; i < 5; ++i) {
+    wxTheApp->Yield(true);
+    wxMilliSleep(10);
+  }
+  wxTheApp->Yield(true);
+}

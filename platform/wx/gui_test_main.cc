@@ -1,0 +1,46 @@
+// main() of the tests that show windows: starts the toolkit and the window
+// system around the tests. Without a display the tests are skipped.
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/wx/wx_window_system.h"
+
+namespace {
+
+class NoDisplay : public testing::Environment {
+ public:
+  void SetUp() override {
+    GTEST_SKIP() << "no display: run the window tests under xvfb-run";
+  }
+};
+
+void FailOnToolkitAssert(const wxString& file, int line, const wxString&,
+                         const wxString& condition, const wxString& message) {
+  ADD_FAILURE_AT(file.utf8_str(), line)
+      << "toolkit assertion " << condition.utf8_str() << ": "
+      << message.utf8_str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+  if (!std::getenv("DISPLAY")) {
+    testing::AddGlobalTestEnvironment(new NoDisplay);
+    return RUN_ALL_TESTS();
+  }
+  wxApp::SetInstance(new wxApp);
+  if (!wxEntryStart(argc, argv)) return 1;
+  wxSetAssertHandler(FailOnToolkitAssert);
+  WxWindowSystem window_system;
+  SetWindowSystem(&window_system);
+  int status = RUN_ALL_TESTS();
+  SetWindowSystem(nullptr);
+  wxEntryCleanup();
+  return status;
+}
