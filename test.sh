@@ -1,9 +1,12 @@
 #!/bin/bash
 # Builds Veilmark and runs every test: once as a plain build with warnings as
 # errors, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Then fuzzes AnonymizeFile for a minute. "./test.sh fuzz" only fuzzes, for
+# ten minutes.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
+if [ "${1:-}" = fuzz ]; then exec fuzz/run.sh 600; fi
 
 jobs=$(nproc)
 
@@ -21,3 +24,6 @@ echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 build build-asan -DVEILMARK_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== fuzz AnonymizeFile for 60 s"
+fuzz/run.sh 60

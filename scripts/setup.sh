@@ -7,6 +7,7 @@ packages=(
   g++ cmake pkg-config
   libdcmtk-dev libgtest-dev
   strace
+  clang libclang-rt-14-dev
 )
 
 missing=()
