@@ -1,0 +1,22 @@
+// How deeply a file's sequences can nest, found without parsing it. The
+// toolkit's reader, writer and destructor recurse once per level, so a file
+// nested deeper than any stack holds must never reach them.
+#ifndef VEILMARK_ANONYMIZE_NESTING_BOUND_H_
+#define VEILMARK_ANONYMIZE_NESTING_BOUND_H_
+
+#include <string>
+
+// Nesting levels the toolkit is trusted with, given kLargeStackBytes of
+// stack: a level takes about 1.5 KiB there (more with sanitizers).
+constexpr unsigned long kMaxNestingLevels = 100000;
+
+enum class Nesting { kWithinLimit, kTooDeep, kUnreadable };
+
+// Every nested item starts with an item tag, so the number of item tags in
+// the dataset's bytes (inflated, for the deflated transfer syntax) bounds
+// the depth. Only files that could hold more than `limit` item tags are
+// read through. kUnreadable comes with the reason in `error`.
+Nesting CheckNesting(const std::string& path, unsigned long limit,
+                     std::string* error);
+
+#endif  // VEILMARK_ANONYMIZE_NESTING_BOUND_H_
