@@ -6,14 +6,20 @@
 #include <wx/iconbndl.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
+#include <wx/time.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/cpaintdc.h"
 #include "platform/wx/icon_image.h"
 
 namespace {
+
+// How often a run redraws the log at most: a line that follows the last
+// drawing sooner is drawn with the next one.
+constexpr int kFrameMilliseconds = 40;
 
 long FrameStyle(DWORD style) {
   long wx_style = 0;
@@ -111,34 +117,48 @@ void DialogWindow::ExchangeText(int id, CString& value, bool save) {
   if (!box) return;
   if (save) {
     value = CString(box->Save());
-  } else if (box->Load(value.str())) {
+  } else if (box->Load(value.str()) &&
+             std::find(changed_boxes_.begin(), changed_boxes_.end(), box) ==
+                 changed_boxes_.end()) {
     changed_boxes_.push_back(box);
   }
 }
 
 void DialogWindow::EndExchange(bool save) {
-  if (save || changed_boxes_.empty()) return;
-  ShowChangesNow();
-  changed_boxes_.clear();
+  if (!save) ShowChanges(false);
 }
 
-void DialogWindow::ShowChangesNow() {
-  // Only within a handler: anywhere else the loop draws soon anyway.
+void DialogWindow::ShowChanges(bool at_once) {
+  if (changed_boxes_.empty()) return;
+  // Outside a handler the loop draws soon anyway.
   wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-  if (handler_depth_ == 0 || !loop || !IsShownOnScreen()) return;
-  loop->YieldFor(wxEVT_CATEGORY_UI);
-  // A box scrolled far from its end gets there over the next frames, once
-  // the lines in between are laid out.
-  auto away_from_end = [this] {
-    for (TextBox* box : changed_boxes_) {
-      if (box->control()->IsMultiLine() && !box->ShowsEnd()) return true;
-    }
-    return false;
-  };
-  for (int frame = 0; frame < 50 && away_from_end(); ++frame) {
-    wxMilliSleep(2);
-    loop->YieldFor(wxEVT_CATEGORY_UI);
+  bool draw = handler_depth_ > 0 && loop && IsShownOnScreen();
+  if (draw && !at_once &&
+      wxGetLocalTimeMillis() - last_drawn_ < kFrameMilliseconds) {
+    return;
   }
+  // A box the user scrolled away from its end is brought back there; that
+  // takes the next frames, once the lines in between are laid out.
+  std::vector<TextBox*> away;
+  for (TextBox* box : changed_boxes_) {
+    if (draw && box->control()->IsMultiLine() && !box->ShowsEnd()) {
+      away.push_back(box);
+    }
+    box->Flush();
+  }
+  if (draw) {
+    loop->YieldFor(wxEVT_CATEGORY_UI);
+    for (int frame = 0; frame < 50 && !away.empty(); ++frame) {
+      if (away.back()->ShowsEnd()) {
+        away.pop_back();
+        continue;
+      }
+      wxMilliSleep(2);
+      loop->YieldFor(wxEVT_CATEGORY_UI);
+    }
+    last_drawn_ = wxGetLocalTimeMillis();
+  }
+  changed_boxes_.clear();
 }
 
 void DialogWindow::Finish(int result) {
@@ -189,6 +209,7 @@ bool DialogWindow::Dispatch(UINT message, UINT code, UINT id) {
   }
   ++handler_depth_;
   bool handled = dialog_->Dispatch(message, code, id);
+  if (handler_depth_ == 1) ShowChanges(true);
   --handler_depth_;
   if (handler_depth_ == 0 && cancel_pending_) {
     cancel_pending_ = false;

@@ -5,6 +5,7 @@
 
 #include <wx/dialog.h>
 #include <wx/icon.h>
+#include <wx/longlong.h>
 
 #include <map>
 #include <memory>
@@ -40,8 +41,11 @@ class DialogWindow : public wxDialog, public DialogControls {
   // handler runs (the close box, during a run's repaints) is carried out
   // once that handler has returned.
   bool Dispatch(UINT message, UINT code, UINT id);
-  // Lets the window system draw what changed, taking no user input.
-  void ShowChangesNow();
+  // Puts what the boxes gained into their controls and lets the window
+  // system draw it, taking no user input: at once, unless the last drawing
+  // is less than a frame old (then the next line, or the end of the
+  // handler, brings it).
+  void ShowChanges(bool at_once);
 
   void OnInitDialogEvent(wxInitDialogEvent& event);
   void OnButton(wxCommandEvent& event);
@@ -51,7 +55,8 @@ class DialogWindow : public wxDialog, public DialogControls {
 
   CDialog* dialog_;
   std::map<int, std::unique_ptr<TextBox>> boxes_;
-  std::vector<TextBox*> changed_boxes_;  // since the last exchange
+  std::vector<TextBox*> changed_boxes_;  // not yet drawn
+  wxLongLong last_drawn_ = 0;            // ms
   int handler_depth_ = 0;
   bool cancel_pending_ = false;
   HICON icons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG

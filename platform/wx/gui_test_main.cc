@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     testing::AddGlobalTestEnvironment(new NoDisplay);
     return RUN_ALL_TESTS();
   }
+  // No accessibility bus to look for on a virtual display.
+  setenv("NO_AT_BRIDGE", "1", 0);
   wxApp::SetInstance(new wxApp);
   if (!wxEntryStart(argc, argv)) return 1;
   wxSetAssertHandler(FailOnToolkitAssert);

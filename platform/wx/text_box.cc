@@ -28,20 +28,26 @@ bool TextBox::Load(const std::string& bytes) {
                  EndsOnCharacterBoundary(shown_);
   if (extends && bytes.size() == shown_.size()) return false;
   if (extends) {
-    std::string_view added(bytes.data() + shown_.size(),
-                           bytes.size() - shown_.size());
-    control_->AppendText(DisplayString(added));
-    shown_.append(added);
+    shown_.append(bytes, shown_.size(), std::string::npos);
   } else {
     ShowWhole(bytes);
-  }
-  if (control_->IsMultiLine()) {
-    control_->ShowPosition(control_->GetLastPosition());
   }
   return true;
 }
 
+void TextBox::Flush() {
+  if (flushed_ < shown_.size()) {
+    control_->AppendText(
+        DisplayString(std::string_view(shown_).substr(flushed_)));
+    flushed_ = shown_.size();
+  }
+  if (control_->IsMultiLine()) {
+    control_->ShowPosition(control_->GetLastPosition());
+  }
+}
+
 std::string TextBox::Save() {
+  Flush();
   if (!control_->IsModified()) return shown_;
   std::u32string edited = FromWxString(control_->GetValue());
   std::string bytes = BytesAfterEdit(shown_, edited);
@@ -51,6 +57,7 @@ std::string TextBox::Save() {
     ShowWhole(bytes);
   } else {
     shown_ = bytes;
+    flushed_ = bytes.size();
     control_->DiscardEdits();
   }
   return bytes;
@@ -66,4 +73,5 @@ void TextBox::ShowWhole(const std::string& bytes) {
   control_->ChangeValue(DisplayString(bytes));
   control_->DiscardEdits();
   shown_ = bytes;
+  flushed_ = bytes.size();
 }

@@ -17,9 +17,12 @@ class TextBox {
   explicit TextBox(wxTextCtrl* control) : control_(control) {}
 
   // Shows `bytes`. When the box, unedited, already holds their start, only
-  // the rest is added, so that a growing log costs the same for each line.
-  // A box of several lines then shows its end. True when the box changed.
+  // the rest is added, so that a growing log costs the same for each line;
+  // the rest waits for Flush. A box of several lines then shows its end.
+  // True when the box changed.
   bool Load(const std::string& bytes);
+  // Puts the text added since the last flush into the control.
+  void Flush();
   // The box's bytes: those last shown, with the user's edits if any.
   std::string Save();
   // True when the box's last line is in view.
@@ -31,7 +34,8 @@ class TextBox {
   void ShowWhole(const std::string& bytes);
 
   wxTextCtrl* control_;
-  std::string shown_;  // the bytes the box shows, unless edited since
+  std::string shown_;   // the bytes the box shows, unless edited since
+  size_t flushed_ = 0;  // how many of them the control holds
 };
 
 #endif  // VEILMARK_PLATFORM_WX_TEXT_BOX_H_
