@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds Veilmark and runs every test: once as a plain build with warnings as
-# errors, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# errors, once under AddressSanitizer and UndefinedBehaviorSanitizer; the
+# tests of the dialog run on a virtual display (xvfb-run).
 # Then fuzzes AnonymizeFile for a minute. "./test.sh fuzz" only fuzzes, for
 # ten minutes.
 set -euo pipefail
@@ -18,12 +19,12 @@ build() {  # build DIR [cmake options...]
 
 echo "== build and test"
 build build
-ctest --test-dir build --output-on-failure -j "$jobs"
+xvfb-run -a ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 build build-asan -DVEILMARK_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+  xvfb-run -a ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== fuzz AnonymizeFile for 60 s"
 fuzz/run.sh 60

@@ -8,6 +8,7 @@ packages=(
   libdcmtk-dev libgtest-dev zlib1g-dev
   strace
   clang libclang-rt-14-dev
+  libwxgtk3.2-dev xvfb xauth
 )
 
 missing=()

@@ -1,0 +1,78 @@
+#!/bin/bash
+# The dialog against veilmark-cli: FILES (10,000) small files anonymized
+# through the Veilmark dialog on a virtual display (Xvfb), and by
+# veilmark-cli, each on a fresh copy of the same folder, ROUNDS times in
+# turn. Not a test: ./test.sh does not run it.
+#
+# The dialog is driven as a user drives it (xdotool): the folder is typed
+# into the folder box and Enter presses "Anonymize". Its time runs from that
+# key to the last line of the record file; the log box fills and scrolls
+# live meanwhile. Files are written on tmpfs (/dev/shm), where the run costs
+# least and the dialog's own share shows most.
+#   FILES=2000 ROUNDS=1 bench/dialog_bench.sh
+set -euo pipefail
+shopt -s inherit_errexit
+export LC_ALL=C
+cd "$(dirname "$0")/.."
+
+FILES=${FILES:-10000}
+ROUNDS=${ROUNDS:-3}
+PIXEL_BYTES=${PIXEL_BYTES:-256}
+BUILD=${BUILD:-build-dialog-bench}
+SCRATCH=${SCRATCH:-/dev/shm}
+
+# Seconds from Enter in the folder box to the last record line, on DISPLAY.
+dialog_run() {
+  local folder=$1 record=$1/anonymous_record.csv
+  "$BUILD/bin/veilmark" &
+  local pid=$!
+  local window
+  window=$(xdotool search --sync --onlyvisible --name '^Veilmark$' | head -1)
+  xdotool windowfocus --sync "$window"
+  xdotool key --clearmodifiers Tab Tab  # from "Exit" to the folder box
+  xdotool type --delay 0 "$folder"
+  local start=$EPOCHREALTIME
+  xdotool key Return
+  until [ -f "$record" ] && [ "$(wc -l < "$record")" -gt "$FILES" ]; do
+    sleep 0.02
+  done
+  local end=$EPOCHREALTIME
+  xdotool key Escape
+  wait "$pid"
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f\n", b - a }'
+}
+if [ "${1:-}" = --dialog-run ]; then  # the script again, under xvfb-run
+  dialog_run "$2"
+  exit
+fi
+
+./scripts/setup.sh
+command -v xdotool >/dev/null || { echo "dialog_bench: needs xdotool (apt-get install xdotool)" >&2; exit 1; }
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD" -j "$(nproc)" --target veilmark veilmark-cli veilmark-fixtures >/dev/null
+
+work=$(mktemp -d "$SCRATCH/veilmark-dialog-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+"$BUILD/bin/veilmark-fixtures" "$work/original" "$FILES" "$PIXEL_BYTES"
+
+cli_times=() dialog_times=()
+for round in $(seq "$ROUNDS"); do
+  rm -rf "$work/cli" "$work/dialog"
+  cp -r "$work/original" "$work/cli"
+  cp -r "$work/original" "$work/dialog"
+  start=$EPOCHREALTIME
+  "$BUILD/bin/veilmark-cli" "$work/cli" >/dev/null
+  cli_times+=("$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }')")
+  dialog_times+=("$(xvfb-run -a -s "-screen 0 1280x1024x24" \
+    "$0" --dialog-run "$work/dialog")")
+  [ "$(ls "$work/dialog" | wc -l)" -eq "$(ls "$work/cli" | wc -l)" ] ||
+    { echo "dialog_bench: the dialog left a different folder" >&2; exit 1; }
+  echo "round $round: veilmark-cli ${cli_times[-1]} s, dialog ${dialog_times[-1]} s"
+done
+
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+cli=$(median "${cli_times[@]}")
+dialog=$(median "${dialog_times[@]}")
+awk -v c="$cli" -v d="$dialog" -v n="$FILES" 'BEGIN {
+  printf "%d files, median of the rounds: veilmark-cli %.2f s, dialog %.2f s, ratio %.2f (target 1.20 or less)\n", n, c, d, d / c
+}'
