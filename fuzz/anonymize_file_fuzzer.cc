@@ -4,7 +4,7 @@
 // line, or one anonymized copy that loads, carries the anonymous name and
 // otherwise the input's dataset, and the record line that leads back to it.
 // Anything else (a leftover temporary file, a second copy, an original gone
-// without its copy) aborts.
+// without its copy, a file written beside the folder) aborts.
 //
 // The folder lives on /dev/shm when it can, so that the flushes cost little;
 // VEILMARK_FUZZ_SCRATCH names another place. With VEILMARK_FUZZ_VERBOSE set,
@@ -190,15 +190,20 @@ bool DatasetWithoutPatientName(const std::string& path, std::string* bytes) {
     return false;
   }
   *bytes = ReadBytes(out);
+  ::unlink(out.c_str());
   return true;
 }
 
-bool StoredPatientName(const std::string& path, std::string* name) {
+// The whole patient name of the file at `path`; `normalize` drops the
+// padding.
+bool StoredPatientName(const std::string& path, bool normalize,
+                       std::string* name) {
   DcmFileFormat file;
   OFString value;
   if (file.loadFile(path.c_str()).bad() ||
       file.getDataset()
-          ->findAndGetOFStringArray(DCM_PatientName, value)
+          ->findAndGetOFStringArray(DCM_PatientName, value,
+                                    normalize ? OFTrue : OFFalse)
           .bad()) {
     return false;
   }
@@ -247,12 +252,23 @@ void CheckAnonymized(const std::string& header, const std::string& log) {
   const std::vector<std::string>& line = rows[0];
   const std::string& anonymousName = line[3];
   if (line[0] != kInputName || line[1] != names[0] ||
-      line[1] != anonymousName + ".ima" ||
+      line[1] != anonymousName + ".ima" || anonymousName.size() < 6 ||
       anonymousName.compare(0, 4, "ANON") != 0) {
     Broken("the record line does not lead from the input to the copy", log);
   }
+  // The way back: the input's patient name starts with the recorded one
+  // (which ends at a zero byte), and so does the anonymous name, after
+  // "ANON".
+  const std::string& recordedName = line[2];
+  std::string inputName;
+  if (!StoredPatientName(g_work + "/input.ima", false, &inputName) ||
+      inputName.compare(0, recordedName.size(), recordedName) != 0 ||
+      (!recordedName.empty() && anonymousName[4] != recordedName[0])) {
+    Broken("the record line does not hold the input's patient name", log);
+  }
   std::string stored;
-  if (!StoredPatientName(copy, &stored)) Broken("the copy does not load", log);
+  if (!StoredPatientName(copy, true, &stored))
+    Broken("the copy does not load", log);
   if (stored != anonymousName) {
     Broken("the copy holds the patient name \"" + stored + "\", not \"" +
                anonymousName + "\"",
@@ -345,6 +361,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (g_verbose) fprintf(stderr, "%s", dlg.m_log.str().c_str());
   AddFeatures(g_work + "/input.ima", dlg.m_log.str());
+  if (Names(g_scratch) != std::vector<std::string>{"folder", "work"} ||
+      Names(g_work) != std::vector<std::string>{"input.ima"}) {
+    Broken("something was written outside the folder", dlg.m_log.str());
+  }
   if (anonymized) {
     CheckAnonymized(header, dlg.m_log.str());
   } else {
