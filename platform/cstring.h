@@ -32,7 +32,8 @@ class CString {
 
   // printf-style formatting; replaces the text.
   void Format(LPCTSTR format, ...) __attribute__((format(printf, 2, 3)));
-  void FormatV(LPCTSTR format, va_list args);
+  void FormatV(LPCTSTR format, va_list args)
+      __attribute__((format(printf, 2, 0)));
 
   // Position of the first `c`, or -1.
   int Find(char c) const;
