@@ -88,6 +88,7 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
                                           "ami.exe.ima"};
   for (size_t i = 0; i < names.size(); ++i) {
     Fixture fixture;
+    fixture.patientName = "DOE,\"JR\"^JOHN";  // quoted in the record
     fixture.studyDate = "2007080" + std::to_string(i);
     folder.Write(names[i], fixture);
   }
@@ -98,7 +99,10 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
   auto rows = ReadRecord(folder / "anonymous_record.csv");
   ASSERT_EQ(rows.size(), names.size() + 1);
   std::vector<std::string> recorded, expected = names;
-  for (size_t i = 1; i < rows.size(); ++i) recorded.push_back(rows[i][0]);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    recorded.push_back(rows[i][0]);
+    EXPECT_EQ(rows[i][2], "DOE,\"JR\"^JOHN");
+  }
   std::sort(recorded.begin(), recorded.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(recorded, expected);
