@@ -13,6 +13,14 @@ seconds=${1:-600}
 dir=build-fuzz
 out=$dir/fuzz
 
+# One run at a time per build folder: a second one waits.
+mkdir -p "$dir"
+exec 9>"$dir/fuzz.lock"
+if ! flock -n 9; then
+  echo "fuzz/run.sh: waiting for the other run in $dir"
+  flock 9
+fi
+
 echo "== build the fuzz target (clang, $dir)"
 CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVEILMARK_FUZZ=ON >/dev/null
@@ -33,7 +41,7 @@ echo "== fuzz AnonymizeFile for $seconds s"
 # The toolkit allocates a value's declared length (up to 4 GiB) at once
 # when it reads a deflated dataset, and fails cleanly when it cannot: only
 # memory really used counts against the limit.
-log=$out/last-run.log
+log=$scratch/fuzz.log
 status=0
 VEILMARK_FUZZ_SCRATCH=$scratch \
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -52,7 +60,8 @@ echo "coverage:    cov $(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$final")," \
   "ft $(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$final")"
 echo "corpus:      $(find "$out/corpus" -type f | wc -l) files" \
   "($(sed -n 's/.* corp: \([^ ]*\).*/\1/p' <<<"$final") inputs/bytes in memory)"
-echo "log:         $log"
+cp "$log" "$out/last-run.log"
+echo "log:         $out/last-run.log"
 if [ "$status" -ne 0 ]; then
   echo "FINDING (fuzzer exit status $status):"
   grep -a -E 'PROMISE BROKEN|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error|Test unit written' "$log" || tail -n 40 "$log"
