@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake pkg-config
+  g++ make cmake pkg-config
   libdcmtk-dev libgtest-dev zlib1g-dev
   strace
   clang libclang-rt-14-dev
