@@ -10,7 +10,7 @@
 #      seconds decide; CPU seconds (user + system) are shown beside them, as
 #      they suffer less from other work on the machine.
 #   2. veilmark-cli on each folder size in SIZES: seconds per file, and a
-#      line fitted through the times.
+#      line fitted through the CPU times.
 #   3. peak resident memory of veilmark-cli and of dcmodify on one file of
 #      BIG_BYTES pixel data in BIG_FRAMES frames.
 # Ends with a summary table. Every setting can be overridden from the
@@ -182,26 +182,27 @@ rm -rf "$work/source"
 # --- 2. seconds per file against folder size -------------------------------
 
 read -r -a sizes <<<"$SIZES"
-declare -A size_wall per_file
+declare -A size_wall size_cpu
 for n in "${sizes[@]}"; do
   say "$n files: $SIZE_RUNS runs"
   "$fixtures" "$work/size-$n" "$n" "$PIXEL_BYTES"
-  runs=""
+  walls="" cpus=""
   for ((i = 0; i < SIZE_RUNS; i++)); do
     read -r w u < <(timed veilmark "$work/size-$n" "$n")
-    runs+=" $w"
+    walls+=" $w"
+    cpus+=" $u"
   done
-  size_wall[$n]=$(median "$runs")
-  per_file[$n]=$(awk -v s="${size_wall[$n]}" -v n="$n" \
-    'BEGIN { printf "%.6f", s / n }')
-  echo "wall s:$runs; $(awk -v p="${per_file[$n]}" \
-    'BEGIN { printf "%.0f", p * 1e6 }') us per file"
+  size_wall[$n]=$(median "$walls")
+  size_cpu[$n]=$(median "$cpus")
+  echo "wall s:$walls; cpu s:$cpus"
   rm -rf "$work/size-$n"
 done
+per_file() { awk -v s="$1" -v n="$2" 'BEGIN { printf "%.6f", s / n }'; }
 # Linear growth: time = start-up + n x per-file cost. A least-squares line
-# through the medians; its largest miss, and how the cost per file moves from
-# the smallest folder to the largest (above 1: it grows with the folder).
-fit=$(for n in "${sizes[@]}"; do echo "$n ${size_wall[$n]}"; done |
+# through the CPU medians (other work on the machine moves them less than the
+# wall times); its largest miss, and how the cost per file moves from the
+# smallest folder to the largest (above 1: it grows with the folder).
+fit=$(for n in "${sizes[@]}"; do echo "$n ${size_cpu[$n]}"; done |
   awk '{ x[NR] = $1; y[NR] = $2; sx += x[NR]; sy += y[NR]
          sxx += x[NR] * x[NR]; sxy += x[NR] * y[NR] }
        END { b = (NR * sxy - sx * sy) / (NR * sxx - sx * sx); a = (sy - b * sx) / NR
@@ -209,7 +210,9 @@ fit=$(for n in "${sizes[@]}"; do echo "$n ${size_wall[$n]}"; done |
                                          if (d / y[i] > worst) worst = d / y[i] }
              printf "%.4f %.6f %.1f", a, b, worst * 100 }')
 read -r fit_start fit_per_file fit_miss <<<"$fit"
-growth=$(ratio "${per_file[${sizes[-1]}]}" "${per_file[${sizes[0]}]}")
+first=${sizes[0]} last=${sizes[-1]}
+growth=$(ratio "$(per_file "${size_cpu[$last]}" "$last")" \
+  "$(per_file "${size_cpu[$first]}" "$first")")
 if at_most "$fit_miss" 10 && at_most "$growth" 1.25; then linear=met; else linear=MISSED; fi
 
 # --- 3. peak memory on one big file ----------------------------------------
@@ -252,9 +255,9 @@ row "cp -r, byte copy" "${med_wall[copy]} s wall, ${med_cpu[copy]} s cpu"
 row "veilmark / dcmodify" "${vs_dcmodify}x wall, $(ratio "${med_cpu[veilmark]}" "${med_cpu[dcmodify]}")x cpu (target <= ${MAX_VS_DCMODIFY}x: $(verdict "$vs_dcmodify" "$MAX_VS_DCMODIFY"))"
 row "veilmark / copy" "${vs_copy}x wall, $(ratio "${med_cpu[veilmark]}" "${med_cpu[copy]}")x cpu (target <= ${MAX_VS_COPY}x: $(verdict "$vs_copy" "$MAX_VS_COPY"))"
 for n in "${sizes[@]}"; do
-  row "seconds per file, $n files" "${per_file[$n]}"
+  row "seconds per file, $n files" "$(per_file "${size_wall[$n]}" "$n") wall, $(per_file "${size_cpu[$n]}" "$n") cpu"
 done
-row "line through them" "${fit_start} s + ${fit_per_file} s per file, largest miss ${fit_miss} %"
-row "per file, ${sizes[-1]} vs ${sizes[0]} files" "${growth}x (linear: $linear)"
+row "line through the cpu times" "${fit_start} s + ${fit_per_file} s per file, largest miss ${fit_miss} %"
+row "cpu per file, $last vs $first files" "${growth}x (linear: $linear)"
 row "peak RSS, veilmark-cli, big file" "$(mib "$rss_veilmark") (target <= 16 MiB: $(verdict "$rss_veilmark" "$MAX_RSS_KIB"))"
 row "peak RSS, dcmodify, big file" "$(mib "$rss_dcmodify")"
