@@ -35,7 +35,7 @@ bool CVeilmarkDlg::AnonymizeFile(const CString& folder,
                   reason.c_str());
       return false;
   }
-  switch (CheckNesting(source.ReadPath(), kMaxNestingLevels, &reason)) {
+  switch (CheckNesting(source, kMaxNestingLevels, &reason)) {
     case Nesting::kWithinLimit:
       break;
     case Nesting::kTooDeep:

@@ -6,13 +6,13 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace {
 
 constexpr char kDeflatedUid[] = "1.2.840.10008.1.2.1.99";
-constexpr size_t kChunk = 1 << 16;
+constexpr size_t kChunk = 1 << 20;
+constexpr size_t kHeadBytes = 8192;
 
 // Counts item tags, in either byte order, in a stream of bytes fed in
 // pieces; a tag split between two pieces is counted too.
@@ -20,18 +20,34 @@ class ItemTagCounter {
  public:
   explicit ItemTagCounter(unsigned long limit) : limit_(limit) {}
   void Feed(const unsigned char* bytes, size_t size) {
-    for (size_t i = 0; i < size && count_ <= limit_; ++i) {
-      last_ = (last_ << 8) | bytes[i];
-      // FFFE,E000 as written little endian (FE FF 00 E0) or big endian.
-      if (last_ == 0xFEFF00E0u || last_ == 0xFFFEE000u) ++count_;
-    }
+    // The last three bytes of the previous piece, then this one.
+    window_.resize(carry_);
+    window_.insert(window_.end(), bytes, bytes + size);
+    // FFFE,E000 as written little endian, then big endian.
+    Count("\xFE\xFF\x00\xE0");
+    Count("\xFF\xFE\xE0\x00");
+    carry_ = std::min<size_t>(3, window_.size());
+    std::memmove(window_.data(), window_.data() + window_.size() - carry_,
+                 carry_);
   }
   bool Exceeded() const { return count_ > limit_; }
 
  private:
+  void Count(const char* tag) {
+    const unsigned char* at = window_.data();
+    const unsigned char* end = window_.data() + window_.size();
+    while (count_ <= limit_) {
+      const void* found = memmem(at, end - at, tag, 4);
+      if (!found) break;
+      ++count_;
+      at = static_cast<const unsigned char*>(found) + 1;
+    }
+  }
+
   unsigned long limit_;
   unsigned long count_ = 0;
-  uint32_t last_ = 0;
+  std::vector<unsigned char> window_;
+  size_t carry_ = 0;
 };
 
 uint16_t Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
@@ -75,8 +91,8 @@ bool WalkMetaHeader(const std::vector<unsigned char>& head, size_t* end,
   return true;
 }
 
-bool CountInflated(std::ifstream& in, ItemTagCounter* counter,
-                   std::string* error) {
+bool CountInflated(const SourceFile& file, unsigned long long offset,
+                   ItemTagCounter* counter, std::string* error) {
   z_stream zs;
   std::memset(&zs, 0, sizeof zs);
   if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
@@ -86,10 +102,11 @@ bool CountInflated(std::ifstream& in, ItemTagCounter* counter,
   std::vector<unsigned char> input(kChunk), output(kChunk);
   int rc = Z_OK;
   while (rc != Z_STREAM_END && !counter->Exceeded()) {
-    in.read(reinterpret_cast<char*>(input.data()), kChunk);
+    long got = file.ReadAt(offset, input.data(), kChunk);
+    if (got <= 0) break;  // a stream cut short: the load will tell
+    offset += static_cast<unsigned long long>(got);
     zs.next_in = input.data();
-    zs.avail_in = static_cast<uInt>(in.gcount());
-    if (zs.avail_in == 0) break;  // a stream cut short: the load will tell
+    zs.avail_in = static_cast<uInt>(got);
     do {
       zs.next_out = output.data();
       zs.avail_out = kChunk;
@@ -105,19 +122,19 @@ bool CountInflated(std::ifstream& in, ItemTagCounter* counter,
 
 }  // namespace
 
-Nesting CheckNesting(const std::string& path, unsigned long limit,
+Nesting CheckNesting(const SourceFile& file, unsigned long limit,
                      std::string* error) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) {
+  const unsigned long long size = file.Size();
+  // The meta header, which says whether the dataset is deflated, is near
+  // the start; one that runs past what is read here cannot be walked.
+  std::vector<unsigned char> head(
+      static_cast<size_t>(std::min<unsigned long long>(size, kHeadBytes)));
+  long got = file.ReadAt(0, head.data(), head.size());
+  if (got < 0) {
     *error = std::strerror(errno);
     return Nesting::kUnreadable;
   }
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
-  std::vector<unsigned char> head(
-      static_cast<size_t>(std::min<std::streamoff>(size, kChunk)));
-  in.read(reinterpret_cast<char*>(head.data()),
-          static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(got));
 
   bool deflated = false;
   size_t datasetStart = 0;
@@ -131,21 +148,21 @@ Nesting CheckNesting(const std::string& path, unsigned long limit,
     }
   }
   // An item tag takes 8 bytes: a small enough file cannot hold too many.
-  if (!deflated && static_cast<unsigned long long>(size) / 8 <= limit) {
-    return Nesting::kWithinLimit;
-  }
+  if (!deflated && size / 8 <= limit) return Nesting::kWithinLimit;
 
   ItemTagCounter counter(limit);
-  in.clear();
-  in.seekg(static_cast<std::streamoff>(deflated ? datasetStart : 0));
   if (deflated) {
-    if (!CountInflated(in, &counter, error)) return Nesting::kUnreadable;
+    if (!CountInflated(file, datasetStart, &counter, error)) {
+      return Nesting::kUnreadable;
+    }
   } else {
     std::vector<unsigned char> chunk(kChunk);
-    while (!counter.Exceeded() &&
-           in.read(reinterpret_cast<char*>(chunk.data()), kChunk).gcount() >
-               0) {
-      counter.Feed(chunk.data(), static_cast<size_t>(in.gcount()));
+    unsigned long long offset = 0;
+    while (!counter.Exceeded()) {
+      long n = file.ReadAt(offset, chunk.data(), kChunk);
+      if (n <= 0) break;
+      counter.Feed(chunk.data(), static_cast<size_t>(n));
+      offset += static_cast<unsigned long long>(n);
     }
   }
   return counter.Exceeded() ? Nesting::kTooDeep : Nesting::kWithinLimit;

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/source_file.h"
+
 // Nesting levels the toolkit is trusted with, given kLargeStackBytes of
 // stack: a level takes about 1.5 KiB there (more with sanitizers).
 constexpr unsigned long kMaxNestingLevels = 100000;
@@ -16,7 +18,7 @@ enum class Nesting { kWithinLimit, kTooDeep, kUnreadable };
 // the dataset's bytes (inflated, for the deflated transfer syntax) bounds
 // the depth. Only files that could hold more than `limit` item tags are
 // read through. kUnreadable comes with the reason in `error`.
-Nesting CheckNesting(const std::string& path, unsigned long limit,
+Nesting CheckNesting(const SourceFile& file, unsigned long limit,
                      std::string* error);
 
 #endif  // VEILMARK_ANONYMIZE_NESTING_BOUND_H_

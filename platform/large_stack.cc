@@ -7,49 +7,77 @@
 
 namespace {
 
-void* Run(void* work) {
-  (*static_cast<const std::function<void()>*>(work))();
-  return nullptr;
-}
+// One thread with one large stack, kept for the life of the process and
+// handed one piece of work at a time. Starting a thread for every file would
+// cost more than most files take.
+class Worker {
+ public:
+  bool Run(const std::function<void()>& work, std::string* error) {
+    pthread_mutex_lock(&mutex_);
+    bool ready = Start(error);
+    if (ready) {
+      work_ = &work;
+      pthread_cond_broadcast(&changed_);
+      while (work_) pthread_cond_wait(&changed_, &mutex_);
+    }
+    pthread_mutex_unlock(&mutex_);
+    return ready;
+  }
 
-// One stack for the life of the process: address space only, reserved
-// once, with an inaccessible guard page at its far end.
-void* Stack(std::string* error) {
-  static void* stack = nullptr;
-  static int failure = 0;
-  if (!stack && !failure) {
-    void* mapped =
+ private:
+  bool Start(std::string* error) {
+    if (started_) return true;
+    // Address space only: pages are taken as the stack grows into them.
+    // The lowest page stays inaccessible, as a guard.
+    void* stack =
         mmap(nullptr, kLargeStackBytes, PROT_READ | PROT_WRITE,
              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
-    if (mapped == MAP_FAILED) {
-      failure = errno;
-    } else {
-      mprotect(mapped, 4096, PROT_NONE);
-      stack = mapped;
+    if (stack == MAP_FAILED) {
+      *error = strerror(errno);
+      return false;
     }
+    mprotect(stack, 4096, PROT_NONE);
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    int rc = pthread_attr_setstack(&attributes, stack, kLargeStackBytes);
+    pthread_t thread;
+    if (rc == 0) rc = pthread_create(&thread, &attributes, Loop, this);
+    pthread_attr_destroy(&attributes);
+    if (rc != 0) {
+      munmap(stack, kLargeStackBytes);
+      *error = strerror(rc);
+      return false;
+    }
+    pthread_detach(thread);
+    started_ = true;
+    return true;
   }
-  if (!stack) *error = strerror(failure);
-  return stack;
-}
+
+  static void* Loop(void* self) {
+    Worker* worker = static_cast<Worker*>(self);
+    pthread_mutex_lock(&worker->mutex_);
+    for (;;) {
+      while (!worker->work_)
+        pthread_cond_wait(&worker->changed_, &worker->mutex_);
+      pthread_mutex_unlock(&worker->mutex_);
+      (*worker->work_)();
+      pthread_mutex_lock(&worker->mutex_);
+      worker->work_ = nullptr;
+      pthread_cond_broadcast(&worker->changed_);
+    }
+    return nullptr;
+  }
+
+  pthread_mutex_t mutex_ = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t changed_ = PTHREAD_COND_INITIALIZER;
+  const std::function<void()>* work_ = nullptr;
+  bool started_ = false;
+};
 
 }  // namespace
 
 bool RunOnLargeStack(const std::function<void()>& work, std::string* error) {
-  void* stack = Stack(error);
-  if (!stack) return false;
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  int rc = pthread_attr_setstack(&attributes, stack, kLargeStackBytes);
-  pthread_t thread;
-  if (rc == 0) {
-    rc = pthread_create(&thread, &attributes, Run,
-                        const_cast<std::function<void()>*>(&work));
-  }
-  pthread_attr_destroy(&attributes);
-  if (rc != 0) {
-    *error = strerror(rc);
-    return false;
-  }
-  pthread_join(thread, nullptr);
-  return true;
+  // Never destroyed: the thread waits on it until the process ends.
+  static Worker* worker = new Worker;
+  return worker->Run(work, error);
 }

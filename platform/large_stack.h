@@ -10,9 +10,10 @@
 // Bytes of stack the work gets. Only the pages it touches take memory.
 constexpr std::size_t kLargeStackBytes = std::size_t{1} << 30;
 
-// Runs `work` to its end on a stack of kLargeStackBytes and returns true,
-// or returns false with the reason in `error` when no such stack can be had.
-// The caller waits: nothing runs concurrently.
+// Runs `work` to its end on a stack of kLargeStackBytes, in a thread kept
+// for the purpose, and returns true; or returns false with the reason in
+// `error` when no such stack can be had. The caller waits: nothing runs
+// concurrently.
 bool RunOnLargeStack(const std::function<void()>& work, std::string* error);
 
 #endif  // VEILMARK_PLATFORM_LARGE_STACK_H_

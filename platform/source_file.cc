@@ -33,9 +33,19 @@ SourceFile::Result SourceFile::Open(const std::string& path,
   fd_ = fd;
   dev_ = st.st_dev;
   ino_ = st.st_ino;
+  size_ = static_cast<unsigned long long>(st.st_size);
   std::string pinned = "/proc/self/fd/" + std::to_string(fd);
   read_path_ = ::access(pinned.c_str(), R_OK) == 0 ? pinned : path;
   return kOpened;
+}
+
+long SourceFile::ReadAt(unsigned long long offset, void* buffer,
+                        unsigned long count) const {
+  ssize_t n;
+  do {
+    n = ::pread(fd_, buffer, count, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  return static_cast<long>(n);
 }
 
 bool SourceFile::StillAt(const std::string& path) const {

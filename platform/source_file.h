@@ -20,6 +20,11 @@ class SourceFile {
   // On kFailed, `error` holds the reason.
   Result Open(const std::string& path, std::string* error);
   const std::string& ReadPath() const { return read_path_; }
+  // Its size when it was opened.
+  unsigned long long Size() const { return size_; }
+  // Reads up to `count` bytes at `offset`; returns how many, or -1.
+  long ReadAt(unsigned long long offset, void* buffer,
+              unsigned long count) const;
   // True while the name `path` still refers to the opened file.
   bool StillAt(const std::string& path) const;
 
@@ -27,6 +32,7 @@ class SourceFile {
   int fd_ = -1;
   unsigned long dev_ = 0;
   unsigned long ino_ = 0;
+  unsigned long long size_ = 0;
   std::string read_path_;
 };
 
