@@ -35,29 +35,31 @@ bool CVeilmarkDlg::AnonymizeFile(const CString& folder,
                   reason.c_str());
       return false;
   }
-  switch (CheckNesting(source, kMaxNestingLevels, &reason)) {
-    case Nesting::kWithinLimit:
+  // The toolkit recurses once per nesting level of a file's sequences: a
+  // file too deep for this thread's stack is handed to the deep one.
+  const unsigned long shallow =
+      static_cast<unsigned long>(CallingStackBytes() / 2 / kBytesPerLevel);
+  AnonymizedCopy copy;
+  bool made = false;
+  auto make = [&] {
+    made = MakeAnonymizedCopy(source.ReadPath(), fullPath, fileName, m_folder,
+                              &m_newNames, &copy);
+  };
+  switch (CheckNesting(source, shallow, kMaxNestingLevels, &reason)) {
+    case Nesting::kShallow:
+      make();
       break;
-    case Nesting::kTooDeep:
-      reason = "sequences nested too deeply";
+    case Nesting::kDeep:
+      if (RunOnLargeStack(make, &reason)) break;
       [[fallthrough]];
     case Nesting::kUnreadable:
       AppendError("Couldn't load file: %s (%s)", static_cast<LPCTSTR>(fullPath),
                   reason.c_str());
       return false;
-  }
-
-  AnonymizedCopy copy;
-  bool made = false;
-  if (!RunOnLargeStack(
-          [&] {
-            made = MakeAnonymizedCopy(source.ReadPath(), fullPath, fileName,
-                                      m_folder, &m_newNames, &copy);
-          },
-          &reason)) {
-    AppendError("Couldn't load file: %s (%s)", static_cast<LPCTSTR>(fullPath),
-                reason.c_str());
-    return false;
+    case Nesting::kTooDeep:
+      AppendError("Couldn't load file: %s (sequences nested too deeply)",
+                  static_cast<LPCTSTR>(fullPath));
+      return false;
   }
   if (!made) {
     AppendError("%s", static_cast<LPCTSTR>(copy.error));

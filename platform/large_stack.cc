@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -80,4 +81,13 @@ bool RunOnLargeStack(const std::function<void()>& work, std::string* error) {
   // Never destroyed: the thread waits on it until the process ends.
   static Worker* worker = new Worker;
   return worker->Run(work, error);
+}
+
+std::size_t CallingStackBytes() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+      limit.rlim_cur > (std::size_t{64} << 20)) {
+    return std::size_t{8} << 20;  // the usual main thread's stack
+  }
+  return static_cast<std::size_t>(limit.rlim_cur);
 }

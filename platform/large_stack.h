@@ -16,4 +16,7 @@ constexpr std::size_t kLargeStackBytes = std::size_t{1} << 30;
 // concurrently.
 bool RunOnLargeStack(const std::function<void()>& work, std::string* error);
 
+// Bytes of stack the calling thread may grow to, as far as the system says.
+std::size_t CallingStackBytes();
+
 #endif  // VEILMARK_PLATFORM_LARGE_STACK_H_
