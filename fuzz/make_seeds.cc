@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fixture.h"
+#include "fixtures/fixture.h"
 
 namespace {
 

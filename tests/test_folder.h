@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fixture.h"
+#include "fixtures/fixture.h"
 
 // A fresh folder under the system's temporary folder, removed (with
 // whatever permissions the test left) when the object goes.
