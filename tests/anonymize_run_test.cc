@@ -231,35 +231,21 @@ TEST(AnonymizeRun, FilesWithoutAnAnonymousNameAreLeftAlone) {
                                 "0801"));
   folder.Write("h.ima", Patient("DOE^JOHN", std::string("2007\n0801", 9)));
   folder.Write("noext", Patient("DOE^JOHN", "20070801"));
-  const std::string p = folder.path() + "/";
-  std::string log = RunFolder(folder.path());
-  EXPECT_EQ(
-      log,
-      "Anonymizing file: a.ima\r\nERROR:No patient name in file: " + p +
-          "a.ima\r\n"
-          "Anonymizing file: b.ima\r\nERROR:No patient name in file: " +
-          p +
-          "b.ima\r\n"
-          "Anonymizing file: c.ima\r\nERROR:No patient name in file: " +
-          p +
-          "c.ima\r\n"
-          "Anonymizing file: d.ima\r\nERROR:No study date in file: " +
-          p +
-          "d.ima\r\n"
-          "Anonymizing file: e.ima\r\nERROR:No study date in file: " +
-          p +
-          "e.ima\r\n"
-          "Anonymizing file: f.ima\r\nERROR:Anonymous patient name can't be "
-          "used as a file name: " +
-          p +
-          "f.ima\r\n"
-          "Anonymizing file: g.ima\r\nERROR:Anonymous patient name can't be "
-          "used as a file name: " +
-          p +
-          "g.ima\r\n"
-          "Anonymizing file: h.ima\r\nERROR:Anonymous patient name can't be "
-          "used as a file name: " +
-          p + "h.ima\r\nDone. 0 file(s) modified.\r\n");
+  const std::pair<const char*, const char*> expected[] = {
+      {"a", "No patient name in file"},
+      {"b", "No patient name in file"},
+      {"c", "No patient name in file"},
+      {"d", "No study date in file"},
+      {"e", "No study date in file"},
+      {"f", "Anonymous patient name can't be used as a file name"},
+      {"g", "Anonymous patient name can't be used as a file name"},
+      {"h", "Anonymous patient name can't be used as a file name"}};
+  std::string log;
+  for (const auto& [file, message] : expected) {
+    log += "Anonymizing file: " + std::string(file) +
+           ".ima\r\nERROR:" + message + ": " + (folder / file) + ".ima\r\n";
+  }
+  EXPECT_EQ(RunFolder(folder.path()), log + "Done. 0 file(s) modified.\r\n");
   EXPECT_EQ(folder.Names().size(), 10u);  // all nine and the record
 }
 
