@@ -216,7 +216,7 @@ TEST(DialogWindow, RunsShowTheirLinesLiveAndKeepEarlierRuns) {
         }
       }
       previous = dlg.m_log.str();
-      if (slow) usleep(60 * 1000);
+      if (slow) usleep(120 * 1000);  // longer than a frame
     };
     // Lines in quick succession: the box never shows anything but the start
     // of the log, and the whole of it once the run is over.

@@ -19,7 +19,7 @@ namespace {
 
 // How often a run redraws the log at most: a line that follows the last
 // drawing sooner is drawn with the next one.
-constexpr int kFrameMilliseconds = 40;
+constexpr int kFrameMilliseconds = 100;
 
 long FrameStyle(DWORD style) {
   long wx_style = 0;
@@ -117,7 +117,7 @@ void DialogWindow::ExchangeText(int id, CString& value, bool save) {
   if (!box) return;
   if (save) {
     value = CString(box->Save());
-  } else if (box->Load(value.str()) &&
+  } else if (box->Load(value.str(), value.stamp()) &&
              std::find(changed_boxes_.begin(), changed_boxes_.end(), box) ==
                  changed_boxes_.end()) {
     changed_boxes_.push_back(box);

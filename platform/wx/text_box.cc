@@ -22,9 +22,11 @@ wxString DisplayString(std::string_view bytes) {
   return ToWxString(DecodeForDisplay(bytes));
 }
 
-bool TextBox::Load(const std::string& bytes) {
+bool TextBox::Load(const std::string& bytes, unsigned long long stamp) {
+  bool sameText = stamp != 0 && stamp == stamp_;
+  stamp_ = stamp;
   bool extends = !control_->IsModified() && bytes.size() >= shown_.size() &&
-                 bytes.compare(0, shown_.size(), shown_) == 0 &&
+                 (sameText || bytes.compare(0, shown_.size(), shown_) == 0) &&
                  EndsOnCharacterBoundary(shown_);
   if (extends && bytes.size() == shown_.size()) return false;
   if (extends) {
@@ -48,6 +50,7 @@ void TextBox::Flush() {
 
 std::string TextBox::Save() {
   Flush();
+  stamp_ = 0;  // the caller's text is about to be replaced
   if (!control_->IsModified()) return shown_;
   std::u32string edited = FromWxString(control_->GetValue());
   std::string bytes = BytesAfterEdit(shown_, edited);
