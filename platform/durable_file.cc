@@ -38,8 +38,11 @@ bool CreateTempFile(const std::string& folder, std::string* path,
     return false;
   }
   // The permissions any new file of this process would get.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
+  static const mode_t mask = [] {
+    mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
   ::fchmod(fd, 0666 & ~mask);
   ::close(fd);
   *path = name;
