@@ -81,12 +81,6 @@ std::uint64_t CFile::SeekToEnd() {
   return static_cast<std::uint64_t>(at);
 }
 
-std::uint64_t CFile::GetLength() const {
-  struct stat st;
-  if (::fstat(fd_, &st) != 0) Raise(errno);
-  return static_cast<std::uint64_t>(st.st_size);
-}
-
 UINT CFile::ReadAt(std::uint64_t offset, void* buffer, UINT count) const {
   ssize_t n;
   do {
@@ -101,6 +95,4 @@ void CFile::SetLength(std::uint64_t length) {
   if (::lseek(fd_, 0, SEEK_END) < 0) Raise(errno);
 }
 
-void CFile::Raise(int os_error) const {
-  throw CFileException(os_error, name_);
-}
+void CFile::Raise(int os_error) const { throw CFileException(os_error, name_); }

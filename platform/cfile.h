@@ -44,7 +44,6 @@ class CFile {
   void Close();
   // Moves to the end; returns the new position.
   std::uint64_t SeekToEnd();
-  std::uint64_t GetLength() const;
   // Reads up to `count` bytes at `offset`; returns how many were read.
   UINT ReadAt(std::uint64_t offset, void* buffer, UINT count) const;
   // Cuts the file to `length` bytes and moves to its end.

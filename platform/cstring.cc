@@ -46,8 +46,3 @@ CString CString::Mid(int first) const {
   if (static_cast<size_t>(first) >= text_.size()) return CString();
   return CString(text_.substr(first));
 }
-
-CString CString::Left(int count) const {
-  if (count <= 0) return CString();
-  return CString(text_.substr(0, count));
-}

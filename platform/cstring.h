@@ -47,7 +47,6 @@ class CString {
   // Position of the first `c`, or -1.
   int Find(char c) const;
   CString Mid(int first) const;
-  CString Left(int count) const;
 
   friend bool operator==(const CString& a, const CString& b) {
     return a.text_ == b.text_;
