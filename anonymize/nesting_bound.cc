@@ -50,7 +50,6 @@ class ItemTagCounter {
       before_[k] = at(static_cast<std::ptrdiff_t>(size) - 3 + k);
   }
   bool Exceeded() const { return count_ > limit_; }
-  unsigned long count() const { return count_; }
 
  private:
   unsigned long limit_;
@@ -131,8 +130,8 @@ bool CountInflated(const SourceFile& file, unsigned long long offset,
 
 }  // namespace
 
-Nesting CheckNesting(const SourceFile& file, unsigned long shallow,
-                     unsigned long limit, std::string* error) {
+Nesting CheckNesting(const SourceFile& file, unsigned long limit,
+                     std::string* error) {
   const unsigned long long size = file.Size();
   // The meta header, which says whether the dataset is deflated, is near
   // the start; one that runs past what is read here cannot be walked.
@@ -157,7 +156,7 @@ Nesting CheckNesting(const SourceFile& file, unsigned long shallow,
     }
   }
   // An item tag takes 8 bytes: a small enough file cannot hold too many.
-  if (!deflated && size / 8 <= shallow) return Nesting::kShallow;
+  if (!deflated && size / 8 <= limit) return Nesting::kWithin;
 
   ItemTagCounter counter(limit);
   if (deflated) {
@@ -174,6 +173,5 @@ Nesting CheckNesting(const SourceFile& file, unsigned long shallow,
       offset += static_cast<unsigned long long>(n);
     }
   }
-  if (counter.Exceeded()) return Nesting::kTooDeep;
-  return counter.count() <= shallow ? Nesting::kShallow : Nesting::kDeep;
+  return counter.Exceeded() ? Nesting::kTooDeep : Nesting::kWithin;
 }

@@ -8,20 +8,18 @@
 
 #include "platform/source_file.h"
 
-// Nesting levels the toolkit is trusted with, given kLargeStackBytes of
-// stack: a level takes about 1.5 KiB there (more with sanitizers).
+// Nesting levels the toolkit is trusted with on a stack of kLargeStackBytes:
+// a level takes about 1.5 KiB there, up to 4 KiB with sanitizers.
 constexpr unsigned long kMaxNestingLevels = 100000;
-// Stack a level may take, sanitizers included, when judging a smaller one.
-constexpr unsigned long kBytesPerLevel = 4096;
 
-// kShallow: at most `shallow` levels; kDeep: at most `limit`.
-enum class Nesting { kShallow, kDeep, kTooDeep, kUnreadable };
+// kWithin: at most `limit` levels.
+enum class Nesting { kWithin, kTooDeep, kUnreadable };
 
 // Every nested item starts with an item tag, so the number of item tags in
 // the dataset's bytes (inflated, for the deflated transfer syntax) bounds
-// the depth. Only files big enough to hold more than `shallow` item tags
-// are read through. kUnreadable comes with the reason in `error`.
-Nesting CheckNesting(const SourceFile& file, unsigned long shallow,
-                     unsigned long limit, std::string* error);
+// the depth. Only files big enough to hold more than `limit` item tags are
+// read through. kUnreadable comes with the reason in `error`.
+Nesting CheckNesting(const SourceFile& file, unsigned long limit,
+                     std::string* error);
 
 #endif  // VEILMARK_ANONYMIZE_NESTING_BOUND_H_

@@ -8,10 +8,6 @@ const char kRecordHeader[] =
 
 namespace {
 
-void WriteText(CFile* record, const CString& text) {
-  record->Write(static_cast<LPCTSTR>(text), text.GetLength());
-}
-
 // True when the file's last byte ends a line.
 bool EndsWithLineBreak(CFile* record, std::uint64_t length) {
   char last = 0;
@@ -20,28 +16,27 @@ bool EndsWithLineBreak(CFile* record, std::uint64_t length) {
 
 }  // namespace
 
-bool OpenRecordFile(CFile* record, LPCTSTR path, bool* openFailed,
-                    std::string* error) {
-  *openFailed = false;
+RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
   if (!record->Open(
           path,
           CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite,
           nullptr)) {
-    *openFailed = true;
-    return false;
+    return RecordOpen::kOpenFailed;
+  }
+  if (record->Lock() == CFile::kBusy) {
+    record->Close();
+    return RecordOpen::kBusy;
   }
   std::uint64_t length = 0;
   try {
     length = record->SeekToEnd();
     if (length == 0) {
-      CString header;
-      header.Format("%s", kRecordHeader);
-      WriteText(record, header);
+      record->Write(kRecordHeader, std::strlen(kRecordHeader));
       record->Flush();
     } else if (!EndsWithLineBreak(record, length)) {
       // A line cut short (by a crash of some other writer) stays on a line
       // of its own.
-      WriteText(record, "\r\n");
+      record->Write("\r\n", 2);
     }
   } catch (const CFileException& e) {
     *error = e.GetErrorMessage().str();
@@ -50,9 +45,9 @@ bool OpenRecordFile(CFile* record, LPCTSTR path, bool* openFailed,
       record->Close();
     } catch (const CFileException&) {
     }
-    return false;
+    return RecordOpen::kFailed;
   }
-  return true;
+  return RecordOpen::kOpened;
 }
 
 CString RecordField(const CString& value) {
@@ -66,23 +61,23 @@ CString RecordField(const CString& value) {
   return CString(quoted);
 }
 
-bool WriteRecordLine(CFile* record, const CString& originalFileName,
-                     const CString& anonymousFileName,
-                     const CString& originalPatientName,
-                     const CString& anonymousPatientName, std::string* error) {
-  // The original patient name goes in up to its first zero byte.
+std::string RecordLine(const CString& originalFileName,
+                       const CString& anonymousFileName,
+                       const CString& originalPatientName,
+                       const CString& anonymousPatientName) {
   CString patientName(static_cast<LPCTSTR>(originalPatientName));
+  return RecordField(originalFileName).str() + "," +
+         RecordField(anonymousFileName).str() + "," +
+         RecordField(patientName).str() + "," +
+         RecordField(anonymousPatientName).str() + "\r\n";
+}
+
+bool AppendRecordLines(CFile* record, const std::string& lines,
+                       std::string* error) {
   std::uint64_t start = 0;
   try {
     start = record->SeekToEnd();
-    WriteText(record, RecordField(originalFileName));
-    record->Write(",", 1);
-    WriteText(record, RecordField(anonymousFileName));
-    record->Write(",", 1);
-    WriteText(record, RecordField(patientName));
-    record->Write(",", 1);
-    WriteText(record, RecordField(anonymousPatientName));
-    record->Write("\r\n", 2);
+    record->Write(lines.data(), static_cast<UINT>(lines.size()));
     record->Flush();
   } catch (const CFileException& e) {
     *error = e.GetErrorMessage().str();

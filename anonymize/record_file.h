@@ -1,6 +1,7 @@
 // The record file, anonymous_record.csv: one line per anonymized file with
 // the old and new file names and the old and new patient names, so that the
-// way back to every original is kept.
+// way back to every original is kept. Whoever holds it open holds the
+// folder: one run at a time.
 #ifndef VEILMARK_ANONYMIZE_RECORD_FILE_H_
 #define VEILMARK_ANONYMIZE_RECORD_FILE_H_
 
@@ -11,19 +12,25 @@
 
 extern const char kRecordHeader[];
 
+enum class RecordOpen { kOpened, kOpenFailed, kBusy, kFailed };
 // Opens the record at `path`, creating it when missing and keeping what
-// earlier runs wrote; later lines follow its last line. A new or empty
-// record gets the header. False when the file cannot be opened (`openFailed`
-// set) or prepared (the reason in `error`).
-bool OpenRecordFile(CFile* record, LPCTSTR path, bool* openFailed,
-                    std::string* error);
+// earlier runs wrote, and locks it for as long as it stays open. A new or
+// empty record gets the header; later lines follow its last line.
+// kOpenFailed: it cannot be opened; kBusy: another run holds it; kFailed:
+// it cannot be prepared, the reason in `error`.
+RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error);
 
-// Appends one line and forces it to the disk. On failure nothing of the line
+// One line of the record: the four fields, then CR LF. The original
+// patient name goes in up to its first zero byte.
+std::string RecordLine(const CString& originalFileName,
+                       const CString& anonymousFileName,
+                       const CString& originalPatientName,
+                       const CString& anonymousPatientName);
+
+// Appends `lines` and forces them to the disk. On failure nothing of them
 // stays in the file and `error` holds the reason.
-bool WriteRecordLine(CFile* record, const CString& originalFileName,
-                     const CString& anonymousFileName,
-                     const CString& originalPatientName,
-                     const CString& anonymousPatientName, std::string* error);
+bool AppendRecordLines(CFile* record, const std::string& lines,
+                       std::string* error);
 
 bool CloseRecordFile(CFile* record, std::string* error);
 

@@ -6,18 +6,17 @@
 
 namespace {
 
-std::string Line(CFile* record) {
+void Line(CFile* record) {
   std::string error;
-  EXPECT_TRUE(WriteRecordLine(record, "IM1.ima", "ANONDN1.ima", "DOE^JOHN",
-                              "ANONDN1", &error))
+  EXPECT_TRUE(AppendRecordLines(
+      record, RecordLine("IM1.ima", "ANONDN1.ima", "DOE^JOHN", "ANONDN1"),
+      &error))
       << error;
-  return error;
 }
 
-bool Open(CFile* record, const std::string& path) {
-  bool openFailed = false;
+RecordOpen Open(CFile* record, const std::string& path) {
   std::string error;
-  return OpenRecordFile(record, path.c_str(), &openFailed, &error);
+  return OpenRecordFile(record, path.c_str(), &error);
 }
 
 }  // namespace
@@ -36,7 +35,7 @@ TEST(RecordFile, ALineCutShortByACrashStaysOnItsOwnLine) {
   std::string path = folder / "anonymous_record.csv";
   WriteBytes(path, std::string(kRecordHeader) + "IM0.ima,ANO");
   CFile record;
-  ASSERT_TRUE(Open(&record, path));
+  ASSERT_EQ(Open(&record, path), RecordOpen::kOpened);
   Line(&record);
   record.Close();
   EXPECT_EQ(ReadBytes(path), std::string(kRecordHeader) +
@@ -47,9 +46,21 @@ TEST(RecordFile, ALineCutShortByACrashStaysOnItsOwnLine) {
 TEST(RecordFile, OnlyARegularFileInTheFolderIsOpened) {
   ScratchFolder folder;
   CFile record;
-  EXPECT_FALSE(Open(&record, folder.path()));  // a folder
+  EXPECT_EQ(Open(&record, folder.path()), RecordOpen::kOpenFailed);
   std::string link = folder / "anonymous_record.csv";
   ASSERT_EQ(::symlink((folder / "elsewhere.csv").c_str(), link.c_str()), 0);
-  EXPECT_FALSE(Open(&record, link));  // never followed out of the folder
+  // Never followed out of the folder.
+  EXPECT_EQ(Open(&record, link), RecordOpen::kOpenFailed);
   EXPECT_FALSE(Exists(folder / "elsewhere.csv"));
+}
+
+TEST(RecordFile, OneRunAtATimeHoldsIt) {
+  ScratchFolder folder;
+  std::string path = folder / "anonymous_record.csv";
+  CFile first, second;
+  ASSERT_EQ(Open(&first, path), RecordOpen::kOpened);
+  EXPECT_EQ(Open(&second, path), RecordOpen::kBusy);
+  EXPECT_EQ(ReadBytes(path), kRecordHeader);  // the header once
+  first.Close();
+  EXPECT_EQ(Open(&second, path), RecordOpen::kOpened);
 }

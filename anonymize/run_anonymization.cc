@@ -1,44 +1,28 @@
-// The run over one folder: open the record, hand every "*.ima" entry to
-// AnonymizeFile, close the record, log the count.
-#include <string>
+// The dialog's run over its folder: the folder run works on a thread of its
+// own, and its lines reach the log here, on the dialog's thread, as they
+// come. The dialog takes no other input until the run ends.
+#include <thread>
 
-#include "anonymize/record_file.h"
+#include "anonymize/folder_run.h"
+#include "anonymize/log_queue.h"
 #include "anonymize/veilmark_dlg.h"
-#include "platform/find_file.h"
 
 void CVeilmarkDlg::RunAnonymization() {
-  CString searchPattern, recordPath;
-  searchPattern.Format("%s/*.ima", static_cast<LPCTSTR>(m_folder));
-  recordPath.Format("%s/anonymous_record.csv", static_cast<LPCTSTR>(m_folder));
-
-  bool openFailed = false;
-  std::string reason;
-  if (!OpenRecordFile(&m_recordFile, recordPath, &openFailed, &reason)) {
-    if (openFailed) {
-      AppendError(
-          "Couldn't create/open anonymous_record.csv to store original "
-          "patient names in.\nCheck folder permissions in: %s\nQuitting...",
-          static_cast<LPCTSTR>(m_folder));
-    } else {
-      AppendError("Couldn't write to anonymous_record.csv: %s", reason.c_str());
+  LogQueue queue;
+  FolderRun run(m_folder, &queue, RunOptions());
+  std::thread runner([&] {
+    run.Run();
+    queue.Close();
+  });
+  std::vector<LogLine> lines;
+  while (queue.Take(&lines)) {
+    for (const LogLine& line : lines) {
+      if (line.error) {
+        AppendError("%s", static_cast<LPCTSTR>(line.message));
+      } else {
+        AppendProgress("%s", static_cast<LPCTSTR>(line.message));
+      }
     }
-    return;
   }
-
-  m_newNames.Clear();
-  int count = 0;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(searchPattern, &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (AnonymizeFile(m_folder, found.cFileName)) ++count;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-
-  if (!CloseRecordFile(&m_recordFile, &reason)) {
-    AppendError("Couldn't close anonymous_record.csv: %s", reason.c_str());
-  }
-  ++m_completedRuns;
-  AppendProgress("Done. %d file(s) modified.", count);
+  runner.join();
 }

@@ -26,7 +26,6 @@ void CVeilmarkDlg::AppendError(LPCTSTR format, ...) {
   va_start(args, format);
   m_message.FormatV(format, args);
   va_end(args);
-  ++m_errorLines;
   AppendLine("ERROR:");
 }
 
@@ -39,10 +38,7 @@ void CVeilmarkDlg::AppendProgress(LPCTSTR format, ...) {
 }
 
 void CVeilmarkDlg::OnAnonymize() {
+  // A folder text too short to name one is refused by the run itself.
   UpdateData(TRUE);
-  if (m_folder.GetLength() < 2) {
-    AppendError("No folder selected.");
-    return;
-  }
   RunAnonymization();
 }

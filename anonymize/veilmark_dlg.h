@@ -1,12 +1,10 @@
-// CVeilmarkDlg: the main dialog. Its work side (the run over a folder, one
-// file's anonymization, the record file) is toolkit-free and lives in
-// anonymize/; its window side lives in ui/.
+// CVeilmarkDlg: the main dialog. Its work side (the run over its folder and
+// the log) is toolkit-free and lives in anonymize/; its window side lives in
+// ui/.
 #ifndef VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
 #define VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
 
-#include "anonymize/name_numbers.h"
 #include "platform/cdialog.h"
-#include "platform/cfile.h"
 #include "platform/cstring.h"
 #include "platform/win_types.h"
 #include "platform/win_window.h"
@@ -30,20 +28,11 @@ class CVeilmarkDlg : public CDialog {
   void OnAnonymize();
   // The folder picker: the chosen folder's path, or empty.
   CString BrowseForFolder();
-  // Anonymizes every "*.ima" file of m_folder.
+  // Anonymizes every "*.ima" file of m_folder, logging as it goes.
   void RunAnonymization();
-  // Anonymizes `fileName` in `folder`; true when its anonymized copy was
-  // saved and recorded.
-  bool AnonymizeFile(const CString& folder, const CString& fileName);
-
-  // How many error lines the log has gained, and how many runs got as far
-  // as their closing count.
-  int error_lines() const { return m_errorLines; }
-  int completed_runs() const { return m_completedRuns; }
 
   HICON m_hIcon = nullptr;
   CString m_message;
-  CFile m_recordFile;
   CString m_folder;
   CString m_log;
 
@@ -55,11 +44,6 @@ class CVeilmarkDlg : public CDialog {
 
  private:
   void AppendLine(const char* prefix);
-
-  int m_errorLines = 0;
-  int m_completedRuns = 0;
-  // Within a run: the numbered new names known to be taken.
-  NameNumbers m_newNames;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "anonymize/record_file.h"
 #include "tests/test_folder.h"
 
 namespace {
@@ -64,9 +65,22 @@ TEST(Cli, RunThatCannotStartExitsWithTwo) {
             "patient names in.\nCheck folder permissions in: "
             "/nonexistent/scans\nQuitting...\n");
 
-  EXPECT_EQ(RunCli("").status, 2);
-  EXPECT_EQ(RunCli("--frobnicate").status, 2);
-  EXPECT_EQ(RunCli("a b").status, 2);
+  for (const char* usage : {"", "--frobnicate", "a b", "--jobs 0 ab",
+                            "--jobs x ab", "ab --jobs 2", "--jobs"}) {
+    EXPECT_EQ(RunCli(usage).status, 2) << usage;
+  }
+
+  // Another run holds the folder.
+  ScratchFolder folder;
+  CFile other;
+  std::string error;
+  ASSERT_EQ(
+      OpenRecordFile(&other, (folder / "anonymous_record.csv").c_str(), &error),
+      RecordOpen::kOpened);
+  Result busy = RunCli(Quoted(folder.path()));
+  EXPECT_EQ(busy.status, 2);
+  EXPECT_EQ(busy.out,
+            "ERROR:Another run is using this folder: " + folder.path() + "\n");
 }
 
 TEST(Cli, VersionAndHelp) {
@@ -75,7 +89,8 @@ TEST(Cli, VersionAndHelp) {
   EXPECT_EQ(version.out, "veilmark-cli 1.0.0.1\n");
   Result help = RunCli("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("usage: veilmark-cli FOLDER", 0), 0u);
+  EXPECT_EQ(help.out.rfind("usage: veilmark-cli [--jobs N] [--] FOLDER", 0),
+            0u);
 }
 
 TEST(Cli, FolderStartingWithADash) {

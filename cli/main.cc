@@ -1,14 +1,15 @@
-// veilmark-cli FOLDER: the dialog's "Anonymize" without the window.
+// veilmark-cli: the folder run of the Veilmark dialog, without the window.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "anonymize/veilmark_dlg.h"
+#include "anonymize/folder_run.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: veilmark-cli FOLDER\n"
+    "usage: veilmark-cli [--jobs N] [--] FOLDER\n"
     "\n"
     "Anonymizes every *.ima DICOM file in FOLDER, as the Veilmark dialog does\n"
     "when FOLDER is typed into its folder box and \"Anonymize\" is pressed:\n"
@@ -17,57 +18,81 @@ const char kUsage[] =
     "after it, the original is deleted, and anonymous_record.csv in FOLDER\n"
     "maps old to new. The run log goes to standard output.\n"
     "\n"
-    "Exit status: 0 when no file failed, 1 when some file failed, 2 when the\n"
-    "run could not start.\n"
+    "Veilmark replaces the patient's name and nothing else: the patient ID,\n"
+    "birth date and every other identifying element stay in the files, and\n"
+    "the new name shows the old name's first and last character and the\n"
+    "study date.\n"
     "\n"
+    "Exit status: 0 when no file failed, 1 when some file failed, 2 when the\n"
+    "run could not start (another run using FOLDER included).\n"
+    "\n"
+    "  --jobs N   prepare N files at once (default: one per processor);\n"
+    "             1 takes one file after the other. The log, the record and\n"
+    "             the new names are the same for any N.\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
 
-// The dialog with its log box replaced by standard output: every line is
-// printed as it is added.
-class CommandLineDlg : public CVeilmarkDlg {
- protected:
-  void DoDataExchange(CDataExchange* pDX) override {
-    CVeilmarkDlg::DoDataExchange(pDX);
-    if (pDX->m_bSaveAndValidate) return;
-    const std::string& log = m_log.str();
-    std::string added;
-    for (size_t i = printed_; i < log.size(); ++i) {
-      if (log[i] == '\r' && i + 1 < log.size() && log[i + 1] == '\n') continue;
-      added += log[i];
+// Prints each line as it comes, with line feeds for line breaks.
+class PrintedLog : public RunLog {
+ public:
+  void Add(const LogLine& line) override {
+    std::string text = line.error ? "ERROR:" : "";
+    const std::string& message = line.message.str();
+    for (size_t i = 0; i < message.size(); ++i) {
+      if (message.compare(i, 2, "\r\n") == 0) continue;
+      text += message[i];
     }
-    printed_ = log.size();
-    std::fwrite(added.data(), 1, added.size(), stdout);
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
   }
-
- private:
-  size_t printed_ = 0;
 };
+
+bool ParseJobs(const char* text, int* jobs) {
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || value > 1024) return false;
+  *jobs = static_cast<int>(value);
+  return true;
+}
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::puts("veilmark-cli 1.0.0.1");
-    return 0;
-  }
-  // "--" ends the options, for folders whose names start with a dash.
+  RunOptions options;
   const char* folder = nullptr;
-  if (argc == 2 && std::strncmp(argv[1], "--", 2) != 0) folder = argv[1];
-  if (argc == 3 && std::strcmp(argv[1], "--") == 0) folder = argv[2];
-  if (!folder) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (folder) return Usage();
+    if (std::strcmp(arg, "--help") == 0 && argc == 2) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(arg, "--version") == 0 && argc == 2) {
+      std::puts("veilmark-cli 1.0.0.1");
+      return 0;
+    }
+    if (std::strcmp(arg, "--jobs") == 0) {
+      if (++i == argc || !ParseJobs(argv[i], &options.jobs)) return Usage();
+    } else if (std::strcmp(arg, "--") == 0) {
+      // Ends the options, for folders whose names start with a dash.
+      if (++i != argc - 1) return Usage();
+      folder = argv[i];
+    } else if (std::strncmp(arg, "--", 2) == 0) {
+      return Usage();
+    } else {
+      folder = arg;
+    }
   }
+  if (!folder) return Usage();
 
-  CommandLineDlg dlg;
-  dlg.m_folder = folder;
-  dlg.OnAnonymize();
-  if (dlg.completed_runs() == 0) return 2;
-  return dlg.error_lines() > 0 ? 1 : 0;
+  PrintedLog log;
+  RunResult result = FolderRun(folder, &log, options).Run();
+  if (!result.started) return 2;
+  return result.errorLines > 0 ? 1 : 0;
 }

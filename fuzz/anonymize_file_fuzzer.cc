@@ -1,5 +1,5 @@
-// libFuzzer target: each input is one .ima file, alone in a folder, handed
-// to AnonymizeFile with the record open as a run opens it. Afterwards the
+// libFuzzer target: each input is one .ima file, alone in a folder with a
+// record that earlier runs left, over which a run goes. Afterwards the
 // folder must hold either the input, byte for byte, and a record without a
 // line, or one anonymized copy that loads, carries the anonymous name and
 // otherwise the input's dataset, and the record line that leads back to it.
@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "anonymize/dataset_shape.h"
+#include "anonymize/folder_run.h"
 #include "anonymize/record_file.h"
-#include "anonymize/veilmark_dlg.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
@@ -91,6 +91,14 @@ void AddFeatures(const std::string& path, const std::string& log) {
     Feature(4, std::hash<std::string>()(log.substr(at, end - at)));
   }
 }
+
+// The run's log as the dialog shows it.
+struct CapturedLog : RunLog {
+  void Add(const LogLine& line) override {
+    text += (line.error ? "ERROR:" : "") + line.message.str() + "\r\n";
+  }
+  std::string text;
+};
 
 [[noreturn]] void Broken(const std::string& what, const std::string& log) {
   fprintf(stderr, "\nPROMISE BROKEN: %s\nrun log:\n%s\n", what.c_str(),
@@ -343,32 +351,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     abort();
   }
 
-  CVeilmarkDlg dlg;
-  dlg.m_folder = g_folder.c_str();
-  const std::string recordPath = g_folder + "/" + kRecordName;
-  bool openFailed = false;
-  std::string reason;
-  if (!OpenRecordFile(&dlg.m_recordFile, recordPath.c_str(), &openFailed,
-                      &reason)) {
-    fprintf(stderr, "cannot open the record: %s\n", reason.c_str());
-    abort();
-  }
-  const std::string header = ReadBytes(recordPath);
-  const bool anonymized = dlg.AnonymizeFile(dlg.m_folder, kInputName);
-  if (!CloseRecordFile(&dlg.m_recordFile, &reason)) {
-    Broken("the record does not close: " + reason, dlg.m_log.str());
-  }
+  // The record as a run finds it: made by an earlier run, with its header.
+  const std::string header = kRecordHeader;
+  WriteBytes(g_folder + "/" + kRecordName,
+             reinterpret_cast<const uint8_t*>(header.data()), header.size());
+  CapturedLog log;
+  RunOptions options;
+  options.jobs = 1;
+  RunResult result = FolderRun(g_folder.c_str(), &log, options).Run();
 
-  if (g_verbose) fprintf(stderr, "%s", dlg.m_log.str().c_str());
-  AddFeatures(g_work + "/input.ima", dlg.m_log.str());
+  if (g_verbose) fprintf(stderr, "%s", log.text.c_str());
+  AddFeatures(g_work + "/input.ima", log.text);
   if (Names(g_scratch) != std::vector<std::string>{"folder", "work"} ||
       Names(g_work) != std::vector<std::string>{"input.ima"}) {
-    Broken("something was written outside the folder", dlg.m_log.str());
+    Broken("something was written outside the folder", log.text);
   }
-  if (anonymized) {
-    CheckAnonymized(header, dlg.m_log.str());
+  if (!result.started) Broken("the run did not start", log.text);
+  if (result.modified == 1) {
+    CheckAnonymized(header, log.text);
   } else {
-    CheckKept(input, header, dlg.m_log.str(), dlg.error_lines());
+    CheckKept(input, header, log.text, result.errorLines);
   }
   Clean(g_folder);
   return 0;

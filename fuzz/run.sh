@@ -1,6 +1,6 @@
 #!/bin/bash
 # fuzz/run.sh [SECONDS]: builds the fuzz target with clang in build-fuzz/,
-# writes the starting inputs, fuzzes AnonymizeFile for SECONDS (600 unless
+# writes the starting inputs, fuzzes a run over one file for SECONDS (600 unless
 # given) and prints the figures. Exits non-zero when the fuzzer found an
 # input that breaks the promise or crashes; that input is kept in
 # build-fuzz/fuzz/findings/ and can be replayed with
@@ -37,7 +37,7 @@ base=/dev/shm
 scratch=$(mktemp -d "$base/veilmark-fuzz-run.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-echo "== fuzz AnonymizeFile for $seconds s"
+echo "== fuzz a run over one file for $seconds s"
 # The toolkit allocates a value's declared length (up to 4 GiB) at once
 # when it reads a deflated dataset, and fails cleanly when it cannot: only
 # memory really used counts against the limit.

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +94,11 @@ UINT CFile::ReadAt(std::uint64_t offset, void* buffer, UINT count) const {
 void CFile::SetLength(std::uint64_t length) {
   if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) Raise(errno);
   if (::lseek(fd_, 0, SEEK_END) < 0) Raise(errno);
+}
+
+CFile::LockResult CFile::Lock() {
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return kLocked;
+  return errno == EWOULDBLOCK ? kBusy : kUnsupported;
 }
 
 void CFile::Raise(int os_error) const { throw CFileException(os_error, name_); }

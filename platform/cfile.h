@@ -50,6 +50,12 @@ class CFile {
   void SetLength(std::uint64_t length);
   bool IsOpen() const { return fd_ >= 0; }
 
+  // Takes an exclusive advisory lock on the file, held until it is closed
+  // or the process ends, whichever comes first. kBusy: another open of the
+  // file holds it; kUnsupported: the file system keeps no such locks.
+  enum LockResult { kLocked, kBusy, kUnsupported };
+  LockResult Lock();
+
  private:
   [[noreturn]] void Raise(int os_error) const;
 

@@ -1,5 +1,6 @@
 #include "platform/durable_file.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -9,6 +10,15 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr char kTempPrefix[] = ".veilmark-";
+constexpr char kTempSuffix[] = ".tmp";
+constexpr size_t kTempRandom = 6;  // the X's of mkostemps
+
+bool Failed(std::string* error) {
+  *error = strerror(errno);
+  return false;
+}
 
 bool SyncPath(const std::string& path, int flags, bool data_only,
               std::string* error) {
@@ -31,12 +41,10 @@ bool SyncPath(const std::string& path, int flags, bool data_only,
 
 bool CreateTempFile(const std::string& folder, std::string* path,
                     std::string* error) {
-  std::string name = folder + "/.veilmark-XXXXXX.tmp";
-  int fd = ::mkostemps(&name[0], 4, O_CLOEXEC);
-  if (fd < 0) {
-    *error = strerror(errno);
-    return false;
-  }
+  std::string name =
+      folder + "/" + kTempPrefix + std::string(kTempRandom, 'X') + kTempSuffix;
+  int fd = ::mkostemps(&name[0], sizeof kTempSuffix - 1, O_CLOEXEC);
+  if (fd < 0) return Failed(error);
   // The permissions any new file of this process would get.
   static const mode_t mask = [] {
     mode_t m = ::umask(0);
@@ -49,12 +57,45 @@ bool CreateTempFile(const std::string& folder, std::string* path,
   return true;
 }
 
+void RemoveLeftoverTempFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const size_t prefix = sizeof kTempPrefix - 1, suffix = sizeof kTempSuffix - 1;
+  while (struct dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() != prefix + kTempRandom + suffix ||
+        name.compare(0, prefix, kTempPrefix) != 0 ||
+        name.compare(prefix + kTempRandom, suffix, kTempSuffix) != 0) {
+      continue;
+    }
+    struct stat st;
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode)) {
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
 bool SyncFile(const std::string& path, std::string* error) {
   return SyncPath(path, O_RDONLY | O_NOFOLLOW, true, error);
 }
 
-bool SyncFolder(const std::string& folder, std::string* error) {
-  return SyncPath(folder, O_RDONLY | O_DIRECTORY, false, error);
+FolderHandle::~FolderHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool FolderHandle::Open(const std::string& path, std::string* error) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return fd_ >= 0 || Failed(error);
+}
+
+bool FolderHandle::SyncEntries(std::string* error) {
+  return ::fsync(fd_) == 0 || Failed(error);
+}
+
+bool FolderHandle::SyncFileSystem(std::string* error) {
+  return ::syncfs(fd_) == 0 || Failed(error);
 }
 
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,

@@ -6,16 +6,37 @@
 
 #include <string>
 
-// Creates a new, empty file in `folder` under a fresh name ending in ".tmp"
-// and returns its path in `path`.
+// Creates a new, empty file in `folder` under a fresh name of the form
+// ".veilmark-XXXXXX.tmp" and returns its path in `path`.
 bool CreateTempFile(const std::string& folder, std::string* path,
                     std::string* error);
+
+// Removes the files of that form from `folder`: what a run that was killed
+// left behind. Only for a caller that knows no other run uses the folder.
+void RemoveLeftoverTempFiles(const std::string& folder);
 
 // Forces the data of the file at `path` to the disk.
 bool SyncFile(const std::string& path, std::string* error);
 
-// Forces the folder's entries (names created or removed) to the disk.
-bool SyncFolder(const std::string& folder, std::string* error);
+// A folder held open for the length of a run.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  ~FolderHandle();
+
+  bool Open(const std::string& path, std::string* error);
+  // Forces the folder's entries (names created or removed) to the disk.
+  bool SyncEntries(std::string* error);
+  // Forces everything written to the folder's file system since the folder
+  // was opened to the disk: file data and entries alike (syncfs, which
+  // reports any write-back failure since then).
+  bool SyncFileSystem(std::string* error);
+
+ private:
+  int fd_ = -1;
+};
 
 enum class PublishResult { kDone, kNameTaken, kFailed };
 // Gives the file at `from` the name `to`, in one step, unless `to` already

@@ -27,8 +27,8 @@ std::vector<std::string> Found(const std::string& pattern,
 
 TEST(FindFile, MatchesAnyCaseAndKindInCaseInsensitiveOrder) {
   ScratchFolder folder;
-  for (const char* name : {"b.IMA", "A.ima", "c.Ima", "x.imax", "ima", "d.txt",
-                           "a.ima.bak"}) {
+  for (const char* name :
+       {"b.IMA", "A.ima", "c.Ima", "x.imax", "ima", "d.txt", "a.ima.bak"}) {
     WriteBytes(folder / name, "");
   }
   ASSERT_EQ(::mkdir((folder / "sub.ima").c_str(), 0777), 0);

@@ -1,22 +1,42 @@
-// Running work on a stack far deeper than a thread's usual one, for code
-// whose recursion depth follows its input.
+// Threads with a stack far deeper than a thread's usual one, for work whose
+// recursion depth follows its input.
 #ifndef VEILMARK_PLATFORM_LARGE_STACK_H_
 #define VEILMARK_PLATFORM_LARGE_STACK_H_
+
+#include <pthread.h>
 
 #include <cstddef>
 #include <functional>
 #include <string>
 
-// Bytes of stack the work gets. Only the pages it touches take memory.
+// Bytes of stack such a thread gets. Only the pages it touches take memory.
 constexpr std::size_t kLargeStackBytes = std::size_t{1} << 30;
 
-// Runs `work` to its end on a stack of kLargeStackBytes, in a thread kept
-// for the purpose, and returns true; or returns false with the reason in
-// `error` when no such stack can be had. The caller waits: nothing runs
-// concurrently.
-bool RunOnLargeStack(const std::function<void()>& work, std::string* error);
+class LargeStackThread {
+ public:
+  LargeStackThread() = default;
+  LargeStackThread(const LargeStackThread&) = delete;
+  LargeStackThread& operator=(const LargeStackThread&) = delete;
+  // Joins the thread if it still runs.
+  ~LargeStackThread();
 
-// Bytes of stack the calling thread may grow to, as far as the system says.
-std::size_t CallingStackBytes();
+  // Starts `work` on a new thread with a stack of kLargeStackBytes. False,
+  // with the reason in `error`, when no such thread can be had.
+  bool Start(std::function<void()> work, std::string* error);
+  // Waits for the work to end.
+  void Join();
+
+ private:
+  static void* Main(void* self);
+
+  std::function<void()> work_;
+  pthread_t thread_{};
+  void* stack_ = nullptr;
+  bool running_ = false;
+};
+
+// Runs `work` to its end on a large stack and returns true; false with the
+// reason in `error` when no such stack can be had.
+bool RunOnLargeStack(std::function<void()> work, std::string* error);
 
 #endif  // VEILMARK_PLATFORM_LARGE_STACK_H_

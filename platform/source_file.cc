@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-SourceFile::~SourceFile() {
+SourceFile::~SourceFile() { Close(); }
+
+void SourceFile::Close() {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 SourceFile::Result SourceFile::Open(const std::string& path,

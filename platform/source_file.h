@@ -27,6 +27,7 @@ class SourceFile {
               unsigned long count) const;
   // True while the name `path` still refers to the opened file.
   bool StillAt(const std::string& path) const;
+  void Close();
 
  private:
   int fd_ = -1;

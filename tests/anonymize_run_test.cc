@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "anonymize/prepared_file.h"
 #include "tests/run_folder.h"
 #include "tests/test_folder.h"
 
@@ -249,16 +250,38 @@ TEST(AnonymizeRun, FilesWithoutAnAnonymousNameAreLeftAlone) {
   EXPECT_EQ(folder.Names().size(), 10u);  // all nine and the record
 }
 
+TEST(AnonymizeRun, TakenNamesAreSkippedNeverReplacedOrFollowed) {
+  ScratchFolder folder;
+  Fixture large = Patient("DOE^JOHN", "20070801");
+  large.pixelBytes = 256 * 1024;
+  folder.Write("IM1.ima", large);
+  std::string before = DatasetWithoutPatientName(folder / "IM1.ima");
+  ASSERT_EQ(::mkdir((folder / "ANONDN20070801.ima").c_str(), 0777), 0);
+  ASSERT_EQ(::symlink((folder / "outside").c_str(),
+                      (folder / "ANONDN20070801_2.ima").c_str()),
+            0);
+  RunFolder(folder.path());
+  EXPECT_EQ(folder.Names(),
+            (Names{"ANONDN20070801.ima", "ANONDN20070801_2.ima",
+                   "ANONDN20070801_3.ima", "anonymous_record.csv"}));
+  EXPECT_FALSE(Exists(folder / "outside"));
+  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONDN20070801_3.ima"), before);
+}
+
 TEST(AnonymizeRun, NameWithoutADotIsRefusedWithThreeLineMessage) {
+  // The listing takes only names with a dot; one without gets no copy.
   ScratchFolder folder;
   folder.Write("IM0001", Patient("DOE^JOHN", "20070801"));
-  CVeilmarkDlg dlg;
-  dlg.m_folder = folder.path().c_str();
-  EXPECT_FALSE(dlg.AnonymizeFile(dlg.m_folder, "IM0001"));
-  EXPECT_EQ(dlg.m_log.str(),
-            "Anonymizing file: IM0001\r\nERROR:Couldn't create anonymous "
-            "file\r\nUnable to find first '.' in original filename: "
-            "IM0001.\r\nQuitting...\r\n");
+  FileJob job;
+  job.fileName = "IM0001";
+  PrepareFile(folder.path().c_str(), false, &job);
+  EXPECT_FALSE(job.ready);
+  ASSERT_EQ(job.lines.size(), 2u);
+  EXPECT_EQ(job.lines[0].message, "Anonymizing file: IM0001");
+  EXPECT_TRUE(job.lines[1].error);
+  EXPECT_EQ(job.lines[1].message,
+            "Couldn't create anonymous file\r\nUnable to find first '.' in "
+            "original filename: IM0001.\r\nQuitting...");
   EXPECT_EQ(folder.Names(), Names{"IM0001"});
 }
 

@@ -49,18 +49,18 @@ Fixture Sized(size_t pixelBytes, const char* date) {
 }  // namespace
 
 TEST(DiskFull, SavesThatNoLongerFitFailAndLoseNothing) {
-  SmallDisk disk(1536 * 1024);
+  SmallDisk disk(2048 * 1024);
   if (!disk.mounted())
     GTEST_SKIP() << "SKIPPED: mounting a tmpfs is not permitted here";
   const ScratchFolder& folder = disk.folder();
-  // Four small files fit beside the rest; the two large ones no longer do
-  // once the disk is nearly full.
+  // The copies of four small files fit beside the rest, all at once; a
+  // large one never does.
   for (int i = 0; i < 4; ++i) {
     folder.Write("a" + std::to_string(i) + ".ima",
                  Sized(64 * 1024, ("2007080" + std::to_string(i)).c_str()));
   }
-  folder.Write("b0.ima", Sized(500 * 1024, "20070810"));
-  folder.Write("b1.ima", Sized(500 * 1024, "20070811"));
+  folder.Write("b0.ima", Sized(700 * 1024, "20070810"));
+  folder.Write("b1.ima", Sized(700 * 1024, "20070811"));
   Promise promise(folder.path());
 
   std::string log = RunFolder(folder.path());

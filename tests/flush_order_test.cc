@@ -1,44 +1,66 @@
-// The system calls of a real run, traced: each new file is flushed before it
-// gets its name, the folder after, and the record line before the original
-// is removed.
+// The system calls of a real run, traced: an original is removed only after
+// a flush that covers its copy's data, a flush of the folder after the copy
+// got its name, and a flush of its record line; whether each is flushed on
+// its own or a whole group at once.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <set>
 
 #include "tests/test_folder.h"
 
 namespace {
 
-// What has reached the disk since the last new file got its name.
-struct Order {
-  bool fileSynced = false, folderSynced = false, recordSynced = false;
+struct Call {
+  std::string name;   // the system call
+  std::string fd;     // the path of its first argument's descriptor
+  std::string text;   // the text of its first string argument, unescaped
+  std::string text2;  // of its second
+  bool ok = false;
 };
 
-bool Succeeded(const std::string& line) {
-  return line.size() > 3 && line.compare(line.size() - 3, 3, "= 0") == 0;
-}
-
-// The text between the first `open` and the next `close`.
-std::string Between(const std::string& line, char open, char close) {
-  size_t from = line.find(open);
-  size_t to = from == std::string::npos ? from : line.find(close, from + 1);
-  return to == std::string::npos ? "" : line.substr(from + 1, to - from - 1);
-}
-
-// The `n`th double-quoted argument.
-std::string Quoted(const std::string& line, int n) {
-  size_t at = 0;
-  for (int i = 0; i <= n; ++i) {
-    at = line.find('"', at);
-    if (at == std::string::npos) return "";
-    size_t end = line.find('"', at + 1);
-    if (end == std::string::npos) return "";
-    if (i == n) return line.substr(at + 1, end - at - 1);
-    at = end + 1;
+// The string argument of a traced call starting at `at` (its quote),
+// unescaped as far as this test needs; `at` moves past it.
+std::string Unquote(const std::string& line, size_t* at) {
+  std::string out;
+  size_t i = *at + 1;
+  for (; i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) {
+      char c = line[++i];
+      out += c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+    } else {
+      out += line[i];
+    }
   }
-  return "";
+  *at = i + 1;
+  return out;
+}
+
+Call Parse(const std::string& line) {
+  Call call;
+  size_t space = line.find(' ');
+  size_t open = line.find('(', space);
+  if (space == std::string::npos || open == std::string::npos) return call;
+  call.name = line.substr(space + 1, open - space - 1);
+  size_t lt = line.find('<', open);
+  size_t comma = line.find_first_of(",)", open);
+  if (lt != std::string::npos && lt < comma) {
+    call.fd = line.substr(lt + 1, line.find('>', lt) - lt - 1);
+  }
+  size_t at = line.find('"', open);
+  if (at != std::string::npos) call.text = Unquote(line, &at);
+  at = line.find('"', at);
+  if (at != std::string::npos) call.text2 = Unquote(line, &at);
+  size_t equals = line.rfind(" = ");
+  call.ok =
+      equals != std::string::npos && line.compare(equals + 3, 1, "-") != 0;
+  return call;
+}
+
+std::string BaseName(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
 }
 
 }  // namespace
@@ -48,7 +70,8 @@ TEST(FlushOrder, OriginalsAreRemovedOnlyAfterTheirCopyAndRecordAreOnDisk) {
     GTEST_SKIP() << "SKIPPED: strace is not installed";
   }
   ScratchFolder folder;
-  for (int i = 0; i < 8; ++i) {
+  const int kFiles = 40;
+  for (int i = 0; i < kFiles; ++i) {
     Fixture fixture;
     fixture.pixelBytes = 8192;
     folder.Write("IM" + std::to_string(i) + ".ima", fixture);
@@ -56,42 +79,81 @@ TEST(FlushOrder, OriginalsAreRemovedOnlyAfterTheirCopyAndRecordAreOnDisk) {
   ScratchFolder out;
   std::string trace = out / "trace";
   std::string command =
-      "ASAN_OPTIONS=detect_leaks=0 strace -f -y -qq -e "
-      "trace=fdatasync,fsync,renameat2,link,unlink,unlinkat"
+      "ASAN_OPTIONS=detect_leaks=0 strace -f -y -qq -s 65536 -e "
+      "trace=write,fdatasync,fsync,syncfs,renameat2,link,unlink,unlinkat"
       " -o '" +
-      trace + "' " VEILMARK_CLI " '" + folder.path() + "' >/dev/null";
+      trace + "' " VEILMARK_CLI " --jobs 4 '" + folder.path() + "' >/dev/null";
   if (std::system(command.c_str()) != 0) {
     GTEST_SKIP() << "SKIPPED: tracing is not permitted here";
   }
 
   const std::string record = folder / "anonymous_record.csv";
-  std::ifstream in(trace);
-  std::string line, syncedTemp;
-  Order order;
+  auto isTemp = [](const std::string& path) {
+    return BaseName(path).rfind(".veilmark-", 0) == 0;
+  };
+  std::set<std::string> dirtyTemps, flushedTemps;  // since their last write
+  std::set<std::string> named, namesOnDisk;        // new names
+  std::set<std::string> recordedOriginals, recordOnDisk;
+  std::map<std::string, std::string> copyOf;  // original -> new name
   int removed = 0;
+  std::ifstream in(trace);
+  std::string line;
+  std::map<std::string, std::string> unfinished;  // by thread
   while (std::getline(in, line)) {
-    if (!Succeeded(line)) continue;
-    if (line.find("sync(") != std::string::npos) {
-      std::string path = Between(line, '<', '>');
-      if (path == folder.path()) {
-        order.folderSynced = true;
-      } else if (path == record) {
-        order.recordSynced = true;
-      } else {
-        syncedTemp = path;
+    // A call that another thread's calls interrupted counts when it ends.
+    std::string pid = line.substr(0, line.find(' '));
+    const std::string cut = " <unfinished ...>";
+    if (line.size() > cut.size() &&
+        line.compare(line.size() - cut.size(), cut.size(), cut) == 0) {
+      unfinished[pid] = line.substr(0, line.size() - cut.size());
+      continue;
+    }
+    size_t resumed = line.find(" resumed>");
+    if (resumed != std::string::npos) {
+      line = unfinished[pid] + line.substr(resumed + 9);
+    }
+    Call call = Parse(line);
+    if (!call.ok) continue;
+    if (call.name == "write" && isTemp(call.fd)) {
+      dirtyTemps.insert(call.fd);
+      flushedTemps.erase(call.fd);
+    } else if (call.name == "write" && call.fd == record) {
+      for (size_t at = 0; at < call.text.size();) {
+        size_t end = call.text.find("\r\n", at);
+        if (end == std::string::npos) break;
+        std::string row = call.text.substr(at, end - at);
+        size_t c1 = row.find(','), c2 = row.find(',', c1 + 1);
+        copyOf[row.substr(0, c1)] = row.substr(c1 + 1, c2 - c1 - 1);
+        recordedOriginals.insert(row.substr(0, c1));
+        at = end + 2;
       }
-    } else if (line.find(" renameat2(") != std::string::npos) {
-      std::string from = Quoted(line, 0);
-      EXPECT_EQ(from, syncedTemp)
-          << "published before it was flushed: " << line;
-      order = Order{from == syncedTemp, false, false};
-    } else if (line.find(" unlink(") != std::string::npos) {
-      if (Quoted(line, 0).find(".veilmark-") != std::string::npos) continue;
+    } else if (call.name == "syncfs") {
+      flushedTemps.insert(dirtyTemps.begin(), dirtyTemps.end());
+      dirtyTemps.clear();
+      namesOnDisk.insert(named.begin(), named.end());
+      recordOnDisk.insert(recordedOriginals.begin(), recordedOriginals.end());
+    } else if (call.name == "fdatasync" || call.name == "fsync") {
+      if (isTemp(call.fd)) {
+        dirtyTemps.erase(call.fd);
+        flushedTemps.insert(call.fd);
+      } else if (call.fd == folder.path()) {
+        namesOnDisk.insert(named.begin(), named.end());
+      } else if (call.fd == record) {
+        recordOnDisk.insert(recordedOriginals.begin(), recordedOriginals.end());
+      }
+    } else if (call.name == "renameat2" || call.name == "link") {
+      EXPECT_TRUE(flushedTemps.count(call.text))
+          << "named before its data was flushed: " << line;
+      named.insert(BaseName(call.text2));
+    } else if (call.name == "unlink" && !isTemp(call.text) &&
+               call.text.rfind(folder.path() + "/", 0) == 0) {
       ++removed;
-      EXPECT_TRUE(order.fileSynced && order.folderSynced && order.recordSynced)
-          << "removed too early: " << line;
-      order.recordSynced = false;
+      std::string original = BaseName(call.text);
+      EXPECT_TRUE(recordOnDisk.count(original))
+          << "removed before its record line was flushed: " << line;
+      EXPECT_TRUE(namesOnDisk.count(copyOf[original]))
+          << "removed before its copy's name was flushed: " << line;
     }
   }
-  EXPECT_EQ(removed, 8);
+  EXPECT_EQ(removed, kFiles);
 }

@@ -1,5 +1,7 @@
-// veilmark-cli killed at random instants: the promise holds after every
-// kill, and again once a second run has finished the folder.
+// veilmark-cli killed at random instants, within a group's commit too: the
+// promise holds after every kill, and again once a second run, which the
+// killed one never blocks, has finished the folder and cleared what the
+// killed one left.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -105,6 +107,10 @@ TEST(Kill, PromiseHoldsAfterKillsAtRandomInstants) {
     EXPECT_EQ(promise.Broken(), std::vector<std::string>{}) << "kill " << k;
     EXPECT_EQ(promise.UntouchedOriginals(), std::vector<std::string>{})
         << "kill " << k;
+    for (const std::string& name : folder.Names()) {
+      EXPECT_EQ(name.find(".veilmark-"), std::string::npos)
+          << "kill " << k << ": left behind " << name;
+    }
   }
   std::printf("kills: %d of %d landed mid-run (run takes %.2f s)\n", midRun,
               kKills, whole);

@@ -1,0 +1,268 @@
+#include "anonymize/folder_run.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdarg>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "anonymize/group_commit.h"
+#include "anonymize/prepared_file.h"
+#include "anonymize/record_file.h"
+#include "dcmtk/config/osconfig.h"
+#include "dcmtk/dcmdata/dcdict.h"
+#include "platform/durable_file.h"
+#include "platform/find_file.h"
+#include "platform/large_stack.h"
+
+namespace {
+
+// A group ends at this many files or bytes, so that no flush grows
+// without bound; prepared files wait, holding their original open and their
+// copy on disk, up to twice that.
+constexpr size_t kMaxGroupFiles = 512;
+constexpr unsigned long long kMaxGroupBytes = 256ull << 20;
+constexpr size_t kMaxWaitingFiles = 2 * kMaxGroupFiles;
+constexpr unsigned long long kMaxWaitingBytes = 2 * kMaxGroupBytes;
+
+// How many prepared files may wait at once: each holds its original open,
+// and the process may open only so many files.
+size_t WaitingFilesAllowed(int workers) {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 ||
+      limit.rlim_cur == RLIM_INFINITY) {
+    return kMaxWaitingFiles;
+  }
+  // Kept free: the process's own files, and those each worker opens while
+  // it prepares a file.
+  const rlim_t reserved = 64 + 8 * static_cast<rlim_t>(workers);
+  if (limit.rlim_cur <= reserved + 1) return 1;
+  return std::min<size_t>(kMaxWaitingFiles, limit.rlim_cur - reserved);
+}
+
+// Prepares files on worker threads, at most `window` ahead of the oldest
+// file not yet committed, and hands them to `commit` in listing order, as
+// many at once as are ready in order.
+class Pipeline {
+ public:
+  using Commit = std::function<size_t(FileJob* const*, size_t)>;
+
+  Pipeline(const CString& folder, const std::vector<CString>& names,
+           int workers)
+      : folder_(folder),
+        names_(names),
+        workers_(workers),
+        window_(workers == 1 ? 1 : WaitingFilesAllowed(workers)),
+        slots_(window_) {}
+
+  // Calls `done` with each committed file, in order.
+  void Run(const Commit& commit, const std::function<void(FileJob*)>& done) {
+    std::vector<std::unique_ptr<LargeStackThread>> threads;
+    std::string error;
+    for (int i = 0; i < workers_; ++i) {
+      auto thread = std::make_unique<LargeStackThread>();
+      if (!thread->Start([this] { Work(); }, &error)) break;
+      threads.push_back(std::move(thread));
+    }
+    if (threads.empty()) {
+      // No thread with a stack deep enough for the toolkit: no file can
+      // be read.
+      for (const CString& name : names_) {
+        FileJob job;
+        job.fileName = name;
+        CString announce;
+        announce.Format("Anonymizing file: %s", static_cast<LPCTSTR>(name));
+        job.lines.push_back({false, announce});
+        job.AddError("Couldn't load file: %s/%s (%s)",
+                     static_cast<LPCTSTR>(folder_), static_cast<LPCTSTR>(name),
+                     error.c_str());
+        done(&job);
+      }
+      return;
+    }
+
+    std::vector<FileJob*> group;
+    while (committed_ < names_.size()) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return Slot(committed_) != nullptr; });
+        group.clear();
+        unsigned long long bytes = 0;
+        const size_t end = std::min(names_.size(), committed_ + window_);
+        for (size_t i = committed_;
+             i < end && Slot(i) && group.size() < kMaxGroupFiles &&
+             bytes < kMaxGroupBytes;
+             ++i) {
+          group.push_back(Slot(i).get());
+          bytes += Slot(i)->bytes;
+        }
+      }
+      size_t taken = commit(group.data(), group.size());
+      unsigned long long bytes = 0;
+      for (size_t i = 0; i < taken; ++i) {
+        done(group[i]);
+        bytes += group[i]->bytes;
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (size_t i = 0; i < taken; ++i) Slot(committed_ + i).reset();
+        committed_ += taken;
+        waitingBytes_ -= bytes;
+      }
+      changed_.notify_all();
+    }
+    for (auto& thread : threads) thread->Join();
+  }
+
+ private:
+  std::unique_ptr<FileJob>& Slot(size_t i) { return slots_[i % window_]; }
+
+  // A worker: takes the next file while few enough wait, prepares it and
+  // puts it in its slot.
+  void Work() {
+    for (;;) {
+      size_t i;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] {
+          return taken_ == names_.size() ||
+                 (taken_ < committed_ + window_ &&
+                  (waitingBytes_ < kMaxWaitingBytes || taken_ == committed_));
+        });
+        if (taken_ == names_.size()) return;
+        i = taken_++;
+      }
+      auto job = std::make_unique<FileJob>();
+      job->fileName = names_[i];
+      PrepareFile(folder_, false, job.get());
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        waitingBytes_ += job->bytes;
+        Slot(i) = std::move(job);
+      }
+      changed_.notify_all();
+    }
+  }
+
+  const CString folder_;
+  const std::vector<CString>& names_;
+  const int workers_;
+  const size_t window_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<FileJob>> slots_;  // by index modulo window
+  size_t taken_ = 0;                             // files handed to workers
+  size_t committed_ = 0;                         // files done with
+  unsigned long long waitingBytes_ = 0;  // of the prepared, uncommitted copies
+};
+
+}  // namespace
+
+void FolderRun::Add(const LogLine& line) {
+  if (line.error) ++result_.errorLines;
+  log_->Add(line);
+}
+
+void FolderRun::Progress(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogLine line{false, CString()};
+  line.message.FormatV(format, args);
+  va_end(args);
+  Add(line);
+}
+
+void FolderRun::Error(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogLine line{true, CString()};
+  line.message.FormatV(format, args);
+  va_end(args);
+  Add(line);
+}
+
+std::vector<CString> FolderRun::List() const {
+  std::vector<CString> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(folder_ + "/*.ima", &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  return names;
+}
+
+int FolderRun::Workers(size_t files) const {
+  int workers = options_.jobs;
+  if (workers <= 0) {
+    workers =
+        static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  }
+  return static_cast<int>(
+      std::min<size_t>(workers, std::max<size_t>(files, 1)));
+}
+
+RunResult FolderRun::Run() {
+  result_ = RunResult();
+  if (folder_.GetLength() < 2) {
+    Error("No folder selected.");
+    return result_;
+  }
+  std::string reason;
+  switch (
+      OpenRecordFile(&record_, folder_ + "/anonymous_record.csv", &reason)) {
+    case RecordOpen::kOpened:
+      break;
+    case RecordOpen::kOpenFailed:
+      Error(
+          "Couldn't create/open anonymous_record.csv to store original "
+          "patient names in.\nCheck folder permissions in: %s\nQuitting...",
+          static_cast<LPCTSTR>(folder_));
+      return result_;
+    case RecordOpen::kBusy:
+      Error("Another run is using this folder: %s",
+            static_cast<LPCTSTR>(folder_));
+      return result_;
+    case RecordOpen::kFailed:
+      Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
+      return result_;
+  }
+  result_.started = true;
+  // The record's lock keeps other runs out: what temporary files the folder
+  // holds were left by a run that was killed.
+  RemoveLeftoverTempFiles(folder_.str());
+
+  // Opened before any copy is written, so that a flush of the whole file
+  // system reports every write that failed since. A folder that cannot be
+  // read has nothing to list either.
+  FolderHandle folderHandle;
+  std::vector<CString> names;
+  if (folderHandle.Open(folder_.str(), &reason)) names = List();
+  if (!names.empty()) {
+    // The toolkit's dictionary is loaded once, here, and only read by the
+    // workers.
+    dcmDataDict.isDictionaryLoaded();
+    GroupCommit commit(folder_, &record_, &folderHandle);
+    Pipeline pipeline(folder_, names, Workers(names.size()));
+    pipeline.Run(
+        [&](FileJob* const* jobs, size_t count) {
+          return commit.Commit(jobs, count, &result_.modified);
+        },
+        [&](FileJob* job) {
+          for (const LogLine& line : job->lines) Add(line);
+          if (job->failed) ++result_.failed;
+        });
+  }
+
+  if (!CloseRecordFile(&record_, &reason)) {
+    Error("Couldn't close anonymous_record.csv: %s", reason.c_str());
+  }
+  Progress("Done. %d file(s) modified.", result_.modified);
+  return result_;
+}

@@ -1,0 +1,53 @@
+// A run over one folder: every "*.ima" file in it anonymized, recorded and
+// its original deleted, with the log lines of the run in the order of the
+// listing. Files are prepared by several threads at once and put in place
+// by one, in listing order and in groups, so that the log, the record and
+// the new names are the same whatever the number of threads.
+#ifndef VEILMARK_ANONYMIZE_FOLDER_RUN_H_
+#define VEILMARK_ANONYMIZE_FOLDER_RUN_H_
+
+#include <string>
+#include <vector>
+
+#include "anonymize/run_log.h"
+#include "platform/cfile.h"
+#include "platform/cstring.h"
+
+struct RunOptions {
+  // Files prepared at once; 0: as many as there are processors. 1 takes
+  // one file after the other, each put in place before the next is read.
+  int jobs = 0;
+};
+
+struct RunResult {
+  bool started = false;  // the folder was taken: the record is open
+  int modified = 0;      // files whose copy was saved and recorded
+  int failed = 0;        // files that got an error line
+  int errorLines = 0;    // in the whole run
+};
+
+class FolderRun {
+ public:
+  // `folder` is used as typed, without change.
+  FolderRun(const CString& folder, RunLog* log, const RunOptions& options)
+      : folder_(folder), log_(log), options_(options) {}
+
+  RunResult Run();
+
+ private:
+  void Progress(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Add(const LogLine& line);
+  // The names of the folder's "*.ima" entries, in the order they are
+  // taken up.
+  std::vector<CString> List() const;
+  int Workers(size_t files) const;
+
+  CString folder_;
+  RunLog* log_;
+  RunOptions options_;
+  CFile record_;
+  RunResult result_;
+};
+
+#endif  // VEILMARK_ANONYMIZE_FOLDER_RUN_H_

@@ -1,0 +1,25 @@
+#include "anonymize/log_queue.h"
+
+void LogQueue::Add(const LogLine& line) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back(line);
+  }
+  changed_.notify_one();
+}
+
+void LogQueue::Close() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+  }
+  changed_.notify_one();
+}
+
+bool LogQueue::Take(std::vector<LogLine>* lines) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return closed_ || !lines_.empty(); });
+  lines->clear();
+  lines->swap(lines_);
+  return !lines->empty();
+}

@@ -1,0 +1,44 @@
+// One file of a run, from the listing to its outcome, and the part of its
+// anonymization that runs alongside other files': load it, put the
+// anonymous patient name in place, save a verified copy to a temporary file.
+#ifndef VEILMARK_ANONYMIZE_PREPARED_FILE_H_
+#define VEILMARK_ANONYMIZE_PREPARED_FILE_H_
+
+#include <string>
+#include <vector>
+
+#include "anonymize/run_log.h"
+#include "platform/cstring.h"
+#include "platform/source_file.h"
+
+struct FileJob {
+  CString fileName;  // as listed, without the folder
+  CString fullPath;
+  // Its log lines so far: "Anonymizing file: ..." and its errors.
+  std::vector<LogLine> lines;
+  bool failed = false;  // it got an error line
+
+  // True while a verified copy waits to be put in place: in `tempPath`,
+  // `bytes` long, already forced to the disk when `synced`.
+  bool ready = false;
+  SourceFile source;  // the original, held open
+  std::string tempPath;
+  unsigned long long bytes = 0;
+  bool synced = false;
+  CString patientName;
+  CString anonymousName;
+  CString extension;
+  CString newName;  // once it has one
+
+  void AddError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // The name a copy gets when it is free, in the folder.
+  CString MeantPath(const CString& folder) const;
+};
+
+// Takes `job` as far as a verified copy in a temporary file of `folder`, or
+// to the error lines that say why it gets none. With `dryRun`, no copy is
+// written. The toolkit recurses once per nesting level of a file's
+// sequences: call it on a large stack.
+void PrepareFile(const CString& folder, bool dryRun, FileJob* job);
+
+#endif  // VEILMARK_ANONYMIZE_PREPARED_FILE_H_
