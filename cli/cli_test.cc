@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tests/test_folder.h"
+#include "veilmark_version.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST(Cli, RunThatCannotStartExitsWithTwo) {
 TEST(Cli, VersionAndHelp) {
   Result version = RunCli("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "veilmark-cli 1.0.0.1\n");
+  EXPECT_EQ(version.out, "veilmark-cli " VEILMARK_VERSION "\n");
   Result help = RunCli("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: veilmark-cli FOLDER", 0), 0u);

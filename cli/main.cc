@@ -4,6 +4,7 @@
 #include <string>
 
 #include "anonymize/veilmark_dlg.h"
+#include "veilmark_version.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::puts("veilmark-cli 1.0.0.1");
+    std::puts("veilmark-cli " VEILMARK_VERSION);
     return 0;
   }
   // "--" ends the options, for folders whose names start with a dash.
