@@ -6,6 +6,7 @@
 
 #include "anonymize/record_file.h"
 #include "tests/test_folder.h"
+#include "veilmark_version.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ TEST(Cli, RunThatCannotStartExitsWithTwo) {
 TEST(Cli, VersionAndHelp) {
   Result version = RunCli("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "veilmark-cli 1.0.0.1\n");
+  EXPECT_EQ(version.out, "veilmark-cli " VEILMARK_VERSION "\n");
   Result help = RunCli("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: veilmark-cli [--jobs N] [--] FOLDER", 0),

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "anonymize/folder_run.h"
+#include "veilmark_version.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(arg, "--version") == 0 && argc == 2) {
-      std::puts("veilmark-cli 1.0.0.1");
+      std::puts("veilmark-cli " VEILMARK_VERSION);
       return 0;
     }
     if (std::strcmp(arg, "--jobs") == 0) {

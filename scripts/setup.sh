@@ -1,5 +1,7 @@
 #!/bin/bash
 # Installs the Debian packages that building, testing and running Veilmark need.
+# "scripts/setup.sh package" adds the tools that scripts/package.sh builds,
+# checks and lints the Debian package with.
 # Quick when everything is there already: it only asks dpkg.
 set -euo pipefail
 
@@ -10,6 +12,19 @@ packages=(
   clang libclang-rt-14-dev
   libwxgtk3.2-dev xvfb xauth
 )
+case "${1:-}" in
+  "") ;;
+  package)
+    # dpkg-shlibdeps (dpkg-dev) works out the package's dependencies, from
+    # what file says of each installed file; lintian, desktop-file-validate,
+    # appstreamcli, groff and man check what goes into it.
+    packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base man-db)
+    ;;
+  *)
+    echo "usage: scripts/setup.sh [package]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

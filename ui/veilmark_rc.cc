@@ -3,6 +3,7 @@
 // itself as the program's resources.
 #include "platform/resources.h"
 #include "ui/resource.h"
+#include "veilmark_version.h"
 
 namespace {
 
@@ -63,7 +64,12 @@ const IconResource kIcons[] = {
 };
 
 const VersionResource kVersion = {
-    {1, 0, 0, 1}, {1, 0, 0, 1}, "Veilmark.exe", "Veilmark.exe", 0x0409, 1252,
+    {VEILMARK_VERSION_WORDS},
+    {VEILMARK_VERSION_WORDS},
+    "Veilmark.exe",
+    "Veilmark.exe",
+    0x0409,
+    1252,
 };
 
 const ResourceModule kModule = {

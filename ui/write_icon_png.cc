@@ -1,22 +1,30 @@
-// write-icon-png FILE ID: writes icon ID of the program's resources to FILE
-// as a PNG image, for installing in the desktop's icon theme.
+// write-icon-png FILE SIZE: writes the program's icon (IDR_MAINFRAME of its
+// resources) to FILE as a PNG image, for installing in the desktop's icon
+// theme under SIZExSIZE. Fails when the icon is not SIZE pixels square, so
+// that the theme's folder always names the icon's real size.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/resources.h"
 #include "ui/icon_png.h"
+#include "ui/resource.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fputs("usage: write-icon-png FILE ID\n", stderr);
+    std::fputs("usage: write-icon-png FILE SIZE\n", stderr);
     return 2;
   }
-  HICON handle =
-      LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(std::atoi(argv[2])));
-  const IconResource* icon = IconFromHandle(handle);
+  const IconResource* icon = IconFromHandle(
+      LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)));
   if (!icon) {
-    std::fprintf(stderr, "write-icon-png: no icon %s\n", argv[2]);
+    std::fputs("write-icon-png: the resources hold no program icon\n", stderr);
+    return 1;
+  }
+  int size = std::atoi(argv[2]);
+  if (icon->width != size || icon->height != size) {
+    std::fprintf(stderr, "write-icon-png: the icon is %dx%d, not %dx%d\n",
+                 icon->width, icon->height, size, size);
     return 1;
   }
   std::string png = IconPng(*icon);
