@@ -164,7 +164,7 @@ void GroupCommit::DeleteOriginals(FileJob* const* jobs, size_t count,
     if (!job->ready) continue;
     ++*modified;
     job->ready = false;
-    if (job->source.StillAt(job->fullPath.str()) &&
+    if (job->source.UnchangedAt(job->fullPath.str()) &&
         DeleteFileA(job->fullPath)) {
       names_.Gone(job->fileName.str());
     } else {

@@ -30,9 +30,7 @@ namespace {
 // patient name in place; false with an error line when the file gets none.
 bool Anonymize(FileJob* job, DcmFileFormat* file) {
   const char* path = job->fullPath;
-  OFCondition loaded =
-      file->loadFile(job->source.ReadPath().c_str(), EXS_Unknown, EGL_noChange,
-                     4096, ERM_autoDetect);
+  OFCondition loaded = LoadOriginal(job->source, file);
   if (loaded.bad()) {
     // Whatever was read before the error is not the whole dataset.
     job->AddError("Couldn't load file: %s (%s)", path, loaded.text());
@@ -95,6 +93,10 @@ void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
       job->AddError("Couldn't load file: %s (%s)", path, reason.c_str());
       return;
   }
+  if (ReadInWhole(job->source) && !job->source.ReadWhole(&reason)) {
+    job->AddError("Couldn't load file: %s (%s)", path, reason.c_str());
+    return;
+  }
   switch (CheckNesting(job->source, kMaxNestingLevels, &reason)) {
     case Nesting::kWithin:
       break;
@@ -107,15 +109,18 @@ void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
       return;
   }
   DcmFileFormat file;
-  if (!Anonymize(job, &file)) return;
-  if (!dryRun) {
-    if (!SaveVerifiedCopy(&file, file.getDataset()->getOriginalXfer(),
-                          folder.str(), &job->tempPath)) {
+  bool anonymized = Anonymize(job, &file);
+  if (anonymized && !dryRun) {
+    if (SaveVerifiedCopy(job->source, &file,
+                         file.getDataset()->getOriginalXfer(), folder.str(),
+                         &job->tempPath)) {
+      job->bytes = job->source.Size();
+    } else {
       job->AddError("Couldn't save new file: %s",
                     static_cast<LPCTSTR>(job->MeantPath(folder)));
-      return;
+      anonymized = false;
     }
-    job->bytes = job->source.Size();
   }
-  job->ready = true;
+  job->source.ForgetBytes();
+  job->ready = anonymized;
 }

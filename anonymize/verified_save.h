@@ -1,5 +1,10 @@
-// Saving an anonymized dataset so that the result is complete and checked
-// before anyone relies on it.
+// Reading an original and saving its anonymized dataset so that the result
+// is complete and checked before anyone relies on it.
+//
+// A file of up to kWholeFileBytes is read whole and its copy made in
+// memory: a handful of system calls each. A larger one is read as the
+// toolkit reads files: values above 4096 bytes stay in the original until
+// they are written to the copy, so memory stays flat whatever the size.
 #ifndef VEILMARK_ANONYMIZE_VERIFIED_SAVE_H_
 #define VEILMARK_ANONYMIZE_VERIFIED_SAVE_H_
 
@@ -7,12 +12,23 @@
 
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
+#include "platform/source_file.h"
 
-// Saves `file` in transfer syntax `xfer` to a new temporary file in
-// `folder`, reads it back and compares it with the dataset as it was before
-// the save. Returns the file's path in `tempPath`; on failure nothing is
-// left behind.
-bool SaveVerifiedCopy(DcmFileFormat* file, E_TransferSyntax xfer,
-                      const std::string& folder, std::string* tempPath);
+constexpr unsigned long long kWholeFileBytes = 2ull << 20;
+inline bool ReadInWhole(const SourceFile& source) {
+  return source.Size() <= kWholeFileBytes;
+}
+
+// Loads the original `source` into `file`, with or without a meta header.
+// One that ReadInWhole takes must have been read whole.
+OFCondition LoadOriginal(const SourceFile& source, DcmFileFormat* file);
+
+// Saves `file`, loaded from `source`, in transfer syntax `xfer` to a new
+// temporary file in `folder`, and checks that the copy reads back as the
+// dataset was before the save. Returns the copy's path in `tempPath`; on
+// failure nothing is left behind.
+bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
+                      E_TransferSyntax xfer, const std::string& folder,
+                      std::string* tempPath);
 
 #endif  // VEILMARK_ANONYMIZE_VERIFIED_SAVE_H_

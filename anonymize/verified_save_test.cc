@@ -5,21 +5,18 @@
 
 #include "tests/test_folder.h"
 
-namespace {
-
-Fixture Large() {
-  Fixture fixture;
-  fixture.pixelBytes = 256 * 1024;
-  return fixture;
-}
-
-}  // namespace
-
 TEST(VerifiedSave, ValueThatCannotBeReadDuringTheSaveIsCaught) {
-  // Loaded by name rather than pinned: once the name is gone, the toolkit
-  // writes the pixel data as empty and reports success.
+  // A file too large to be read whole, loaded by name rather than pinned:
+  // once the name is gone, the toolkit writes the pixel data as empty and
+  // reports success.
   ScratchFolder folder;
-  folder.Write("IM1.ima", Large());
+  Fixture large;
+  large.pixelBytes = kWholeFileBytes + 4096;
+  folder.Write("IM1.ima", large);
+  SourceFile source;
+  std::string error;
+  ASSERT_EQ(source.Open(folder / "IM1.ima", &error), SourceFile::kOpened);
+  ASSERT_FALSE(ReadInWhole(source));
   DcmFileFormat file;
   ASSERT_TRUE(file.loadFile((folder / "IM1.ima").c_str(), EXS_Unknown,
                             EGL_noChange, 4096, ERM_autoDetect)
@@ -27,7 +24,8 @@ TEST(VerifiedSave, ValueThatCannotBeReadDuringTheSaveIsCaught) {
   ASSERT_EQ(::unlink((folder / "IM1.ima").c_str()), 0);
 
   std::string temp;
-  EXPECT_FALSE(SaveVerifiedCopy(&file, file.getDataset()->getOriginalXfer(),
+  EXPECT_FALSE(SaveVerifiedCopy(source, &file,
+                                file.getDataset()->getOriginalXfer(),
                                 folder.path(), &temp));
   EXPECT_EQ(folder.Names(), std::vector<std::string>{});
 }

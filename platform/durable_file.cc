@@ -37,23 +37,73 @@ bool SyncPath(const std::string& path, int flags, bool data_only,
   return true;
 }
 
+// The umask any new file of this process gets, read without changing it:
+// other threads may be creating files meanwhile.
+mode_t ProcessUmask() {
+  static const mode_t mask = [] {
+    mode_t value = 022;
+    if (FILE* status = ::fopen("/proc/self/status", "re")) {
+      char line[256];
+      while (::fgets(line, sizeof line, status)) {
+        unsigned int octal;
+        if (::sscanf(line, "Umask: %o", &octal) == 1) {
+          value = static_cast<mode_t>(octal);
+          break;
+        }
+      }
+      ::fclose(status);
+    }
+    return value;
+  }();
+  return mask;
+}
+
+// Creates the file and returns it open for writing.
+int OpenTempFile(const std::string& folder, std::string* path,
+                 std::string* error) {
+  std::string name =
+      folder + "/" + kTempPrefix + std::string(kTempRandom, 'X') + kTempSuffix;
+  int fd = ::mkostemps(&name[0], sizeof kTempSuffix - 1, O_CLOEXEC);
+  if (fd < 0) {
+    Failed(error);
+    return -1;
+  }
+  ::fchmod(fd, 0666 & ~ProcessUmask());
+  *path = name;
+  return fd;
+}
+
 }  // namespace
 
 bool CreateTempFile(const std::string& folder, std::string* path,
                     std::string* error) {
-  std::string name =
-      folder + "/" + kTempPrefix + std::string(kTempRandom, 'X') + kTempSuffix;
-  int fd = ::mkostemps(&name[0], sizeof kTempSuffix - 1, O_CLOEXEC);
-  if (fd < 0) return Failed(error);
-  // The permissions any new file of this process would get.
-  static const mode_t mask = [] {
-    mode_t m = ::umask(0);
-    ::umask(m);
-    return m;
-  }();
-  ::fchmod(fd, 0666 & ~mask);
+  int fd = OpenTempFile(folder, path, error);
+  if (fd < 0) return false;
   ::close(fd);
-  *path = name;
+  return true;
+}
+
+bool WriteTempFile(const std::string& folder, const std::string& bytes,
+                   std::string* path, std::string* error) {
+  int fd = OpenTempFile(folder, path, error);
+  if (fd < 0) return false;
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      Failed(error);
+      ::close(fd);
+      ::unlink(path->c_str());
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    Failed(error);
+    ::unlink(path->c_str());
+    return false;
+  }
   return true;
 }
 

@@ -11,6 +11,10 @@
 bool CreateTempFile(const std::string& folder, std::string* path,
                     std::string* error);
 
+// Creates such a file holding `bytes`.
+bool WriteTempFile(const std::string& folder, const std::string& bytes,
+                   std::string* path, std::string* error);
+
 // Removes the files of that form from `folder`: what a run that was killed
 // left behind. Only for a caller that knows no other run uses the folder.
 void RemoveLeftoverTempFiles(const std::string& folder);

@@ -6,6 +6,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+long long ModifiedNs(const struct stat& st) {
+  return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL +
+         st.st_mtim.tv_nsec;
+}
+
+// Whether the pinned path of an open file can be read, asked once: it
+// depends on /proc being there, not on the file.
+bool PinnedPathsWork(int fd) {
+  static const bool work = [fd] {
+    std::string pinned = "/proc/self/fd/" + std::to_string(fd);
+    return ::access(pinned.c_str(), R_OK) == 0;
+  }();
+  return work;
+}
+
+}  // namespace
+
 SourceFile::~SourceFile() { Close(); }
 
 void SourceFile::Close() {
@@ -37,13 +59,44 @@ SourceFile::Result SourceFile::Open(const std::string& path,
   dev_ = st.st_dev;
   ino_ = st.st_ino;
   size_ = static_cast<unsigned long long>(st.st_size);
-  std::string pinned = "/proc/self/fd/" + std::to_string(fd);
-  read_path_ = ::access(pinned.c_str(), R_OK) == 0 ? pinned : path;
+  mtime_ns_ = ModifiedNs(st);
+  read_path_ =
+      PinnedPathsWork(fd) ? "/proc/self/fd/" + std::to_string(fd) : path;
   return kOpened;
+}
+
+bool SourceFile::ReadWhole(std::string* error) {
+  bytes_.resize(size_);
+  size_t done = 0;
+  while (done < bytes_.size()) {
+    ssize_t n = ::pread(fd_, &bytes_[done], bytes_.size() - done,
+                        static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = strerror(errno);
+      return false;
+    }
+    if (n == 0) break;  // cut short since it was opened
+    done += static_cast<size_t>(n);
+  }
+  bytes_.resize(done);
+  whole_ = true;
+  return true;
+}
+
+void SourceFile::ForgetBytes() {
+  std::string().swap(bytes_);
+  whole_ = false;
 }
 
 long SourceFile::ReadAt(unsigned long long offset, void* buffer,
                         unsigned long count) const {
+  if (whole_) {
+    if (offset >= bytes_.size()) return 0;
+    size_t n = std::min<size_t>(count, bytes_.size() - offset);
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return static_cast<long>(n);
+  }
   ssize_t n;
   do {
     n = ::pread(fd_, buffer, count, static_cast<off_t>(offset));
@@ -51,8 +104,11 @@ long SourceFile::ReadAt(unsigned long long offset, void* buffer,
   return static_cast<long>(n);
 }
 
-bool SourceFile::StillAt(const std::string& path) const {
-  struct stat st;
-  return fd_ >= 0 && ::lstat(path.c_str(), &st) == 0 && st.st_dev == dev_ &&
-         st.st_ino == ino_;
+bool SourceFile::UnchangedAt(const std::string& path) const {
+  struct stat named, opened;
+  return fd_ >= 0 && ::lstat(path.c_str(), &named) == 0 &&
+         named.st_dev == dev_ && named.st_ino == ino_ &&
+         ::fstat(fd_, &opened) == 0 &&
+         static_cast<unsigned long long>(opened.st_size) == size_ &&
+         ModifiedNs(opened) == mtime_ns_;
 }

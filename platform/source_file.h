@@ -22,11 +22,17 @@ class SourceFile {
   const std::string& ReadPath() const { return read_path_; }
   // Its size when it was opened.
   unsigned long long Size() const { return size_; }
+  // Reads the whole file into memory; later reads are served from there.
+  bool ReadWhole(std::string* error);
+  // What ReadWhole read, until ForgetBytes.
+  const std::string& Bytes() const { return bytes_; }
+  void ForgetBytes();
   // Reads up to `count` bytes at `offset`; returns how many, or -1.
   long ReadAt(unsigned long long offset, void* buffer,
               unsigned long count) const;
-  // True while the name `path` still refers to the opened file.
-  bool StillAt(const std::string& path) const;
+  // True while the name `path` still refers to the opened file and the file
+  // was not written to since it was opened.
+  bool UnchangedAt(const std::string& path) const;
   void Close();
 
  private:
@@ -34,7 +40,10 @@ class SourceFile {
   unsigned long dev_ = 0;
   unsigned long ino_ = 0;
   unsigned long long size_ = 0;
+  long long mtime_ns_ = 0;
   std::string read_path_;
+  std::string bytes_;
+  bool whole_ = false;
 };
 
 #endif  // VEILMARK_PLATFORM_SOURCE_FILE_H_

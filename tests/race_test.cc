@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "anonymize/verified_save.h"
 #include "tests/promise.h"
 #include "tests/run_folder.h"
 #include "tests/test_folder.h"
@@ -107,35 +108,43 @@ TEST(Race, OriginalChangedBetweenListingAndLoad) {
 }
 
 TEST(Race, OriginalChangedBetweenLoadAndSave) {
-  for (const Race& race : Races()) {
-    SCOPED_TRACE(race.what);
-    ScratchFolder folder;
-    folder.Write("IM1.ima", Large());
-    std::string before = DatasetWithoutPatientName(folder / "IM1.ima");
-    std::string other;
-    beforeSave = [&] { race.act(folder); };
-    std::string log = RunFolder(folder.path());
-    EXPECT_FALSE(beforeSave) << "no save was started";
-    std::string path = folder / "IM1.ima";
-    std::string copy = folder / "ANONDN20070801.ima";
-    if (std::string(race.what) == "truncated") {
-      // Cut short under the save: refused, nothing published or recorded.
-      EXPECT_NE(log.find("ERROR:Couldn't save new file: " + copy),
+  // A file read whole, and one whose large values are read from it while
+  // the copy is written.
+  for (size_t pixelBytes : {size_t{300 * 1024}, size_t{kWholeFileBytes}}) {
+    for (const Race& race : Races()) {
+      const std::string what = race.what;
+      SCOPED_TRACE(what + " " + std::to_string(pixelBytes));
+      ScratchFolder folder;
+      Fixture fixture;
+      fixture.pixelBytes = pixelBytes;
+      folder.Write("IM1.ima", fixture);
+      std::string before = DatasetWithoutPatientName(folder / "IM1.ima");
+      beforeSave = [&] { race.act(folder); };
+      std::string log = RunFolder(folder.path());
+      EXPECT_FALSE(beforeSave) << "no save was started";
+      std::string path = folder / "IM1.ima";
+      std::string copy = folder / "ANONDN20070801.ima";
+      if (what == "truncated" && pixelBytes == kWholeFileBytes) {
+        // Cut short under the save: refused, nothing published or recorded.
+        EXPECT_NE(log.find("ERROR:Couldn't save new file: " + copy),
+                  std::string::npos)
+            << log;
+        EXPECT_FALSE(Exists(copy));
+        EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 1u);
+        continue;
+      }
+      // The file that was loaded is copied whole whatever became of its
+      // name; a name that now holds something else, or a file written to
+      // since, is not removed.
+      EXPECT_EQ(DatasetWithoutPatientName(copy), before);
+      EXPECT_NE(log.find("ERROR:Couldn't delete old file: " + path),
                 std::string::npos)
           << log;
-      EXPECT_FALSE(Exists(copy));
-      EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 1u);
-      continue;
-    }
-    // The file that was loaded is read to its end whatever became of its
-    // name; a name that now holds something else is not removed.
-    EXPECT_EQ(DatasetWithoutPatientName(copy), before);
-    EXPECT_NE(log.find("ERROR:Couldn't delete old file: " + path),
-              std::string::npos)
-        << log;
-    EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 2u);
-    if (std::string(race.what) == "replaced") {
-      EXPECT_EQ(InstanceUid(path), "1.2.3.999");
+      EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 2u);
+      EXPECT_EQ(Exists(path), what != "removed");
+      if (what == "replaced") {
+        EXPECT_EQ(InstanceUid(path), "1.2.3.999");
+      }
     }
   }
 }
