@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdarg>
 #include <memory>
@@ -26,6 +27,9 @@ namespace {
 constexpr size_t kMaxGroupFiles = 512;
 constexpr unsigned long long kMaxGroupBytes = 256ull << 20;
 constexpr size_t kMaxWaitingFiles = 2 * kMaxGroupFiles;
+// A group of fewer files waits at most this long for more.
+constexpr size_t kMinGroupFiles = 64;
+constexpr std::chrono::milliseconds kGroupWait{20};
 constexpr unsigned long long kMaxWaitingBytes = 2 * kMaxGroupBytes;
 
 // How many prepared files may wait at once: each holds its original open,
@@ -89,13 +93,14 @@ class Pipeline {
       {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return Slot(committed_) != nullptr; });
+        // A group takes what became ready while the last one was put in
+        // place. When that is little (the flushes cost next to nothing),
+        // it waits a moment for more, so that flushes stay few.
+        changed_.wait_for(lock, kGroupWait, [&] { return GroupComplete(); });
         group.clear();
         unsigned long long bytes = 0;
-        const size_t end = std::min(names_.size(), committed_ + window_);
-        for (size_t i = committed_;
-             i < end && Slot(i) && group.size() < kMaxGroupFiles &&
-             bytes < kMaxGroupBytes;
-             ++i) {
+        for (size_t i = committed_; i < GroupEnd(); ++i) {
+          if (!Slot(i) || bytes >= kMaxGroupBytes) break;
           group.push_back(Slot(i).get());
           bytes += Slot(i)->bytes;
         }
@@ -108,7 +113,11 @@ class Pipeline {
       }
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (size_t i = 0; i < taken; ++i) Slot(committed_ + i).reset();
+        // Closing an original that is gone frees it on disk, which takes a
+        // while: the workers do it between files.
+        for (size_t i = 0; i < taken; ++i) {
+          finished_.push_back(std::move(Slot(committed_ + i)));
+        }
         committed_ += taken;
         waitingBytes_ -= bytes;
       }
@@ -120,13 +129,39 @@ class Pipeline {
  private:
   std::unique_ptr<FileJob>& Slot(size_t i) { return slots_[i % window_]; }
 
+  // Where the next group ends at the most.
+  size_t GroupEnd() const {
+    return std::min(
+        {names_.size(), committed_ + window_, committed_ + kMaxGroupFiles});
+  }
+
+  // True when waiting would not make the next group any larger, or not
+  // enough to be worth it: it is full, or every file that may be prepared
+  // before it is committed is ready.
+  bool GroupComplete() {
+    size_t ready = 0;
+    unsigned long long bytes = 0;
+    for (size_t i = committed_; i < GroupEnd() && Slot(i); ++i) {
+      ++ready;
+      bytes += Slot(i)->bytes;
+    }
+    if (ready >= kMinGroupFiles || bytes >= kMaxGroupBytes) return true;
+    const bool moreToTake = taken_ < names_.size() &&
+                            taken_ < committed_ + window_ &&
+                            waitingBytes_ < kMaxWaitingBytes;
+    return !moreToTake && committed_ + ready == taken_;
+  }
+
   // A worker: takes the next file while few enough wait, prepares it and
   // puts it in its slot.
   void Work() {
+    std::vector<std::unique_ptr<FileJob>> finished;
     for (;;) {
+      finished.clear();
       size_t i;
       {
         std::unique_lock<std::mutex> lock(mutex_);
+        finished.swap(finished_);
         changed_.wait(lock, [&] {
           return taken_ == names_.size() ||
                  (taken_ < committed_ + window_ &&
@@ -154,9 +189,10 @@ class Pipeline {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::unique_ptr<FileJob>> slots_;  // by index modulo window
-  size_t taken_ = 0;                             // files handed to workers
-  size_t committed_ = 0;                         // files done with
+  std::vector<std::unique_ptr<FileJob>> slots_;     // by index modulo window
+  std::vector<std::unique_ptr<FileJob>> finished_;  // committed, to let go
+  size_t taken_ = 0;                                // files handed to workers
+  size_t committed_ = 0;                            // files done with
   unsigned long long waitingBytes_ = 0;  // of the prepared, uncommitted copies
 };
 
