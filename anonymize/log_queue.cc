@@ -1,11 +1,14 @@
 #include "anonymize/log_queue.h"
 
 void LogQueue::Add(const LogLine& line) {
+  bool wasEmpty;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    wasEmpty = lines_.empty();
     lines_.push_back(line);
   }
-  changed_.notify_one();
+  // The taker is either busy with earlier lines or waits for these.
+  if (wasEmpty) changed_.notify_one();
 }
 
 void LogQueue::Close() {
