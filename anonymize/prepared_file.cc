@@ -93,7 +93,10 @@ void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
       job->AddError("Couldn't load file: %s (%s)", path, reason.c_str());
       return;
   }
-  if (ReadInWhole(job->source) && !job->source.ReadWhole(&reason)) {
+  // Kept for the thread's next file: a fresh buffer for each would be
+  // fresh memory from the system, paid for page by page.
+  thread_local std::string whole;
+  if (ReadInWhole(job->source) && !job->source.ReadWhole(&whole, &reason)) {
     job->AddError("Couldn't load file: %s (%s)", path, reason.c_str());
     return;
   }

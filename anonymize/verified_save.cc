@@ -1,7 +1,9 @@
 #include "anonymize/verified_save.h"
 
+#include <memory>
+
 #include "anonymize/dataset_shape.h"
-#include "dcmtk/dcmdata/dcistrmb.h"
+#include "anonymize/memory_stream.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
 #include "dcmtk/dcmdata/dcwcache.h"
 #include "platform/durable_file.h"
@@ -9,34 +11,35 @@
 namespace {
 
 constexpr Uint32 kMaxReadLength = 4096;
+constexpr offile_off_t kPieceBytes = 64 * 1024;
 
-// Reads `bytes` as a whole file into `file`, as loadFile reads one.
-OFCondition LoadFromMemory(const std::string& bytes, E_FileReadMode mode,
+// Reads `size` bytes at `data` as a whole file into `file`, as loadFile
+// reads one: values above the read limit stay in the bytes until used.
+OFCondition LoadFromMemory(const char* data, size_t size, E_FileReadMode mode,
                            DcmFileFormat* file) {
-  DcmInputBufferStream stream;
-  stream.setBuffer(bytes.data(), static_cast<offile_off_t>(bytes.size()));
-  stream.setEos();
+  MemoryInputStream stream(data, size);
   file->setReadMode(mode);
   file->transferInit();
   OFCondition read =
       file->read(stream, EXS_Unknown, EGL_noChange, kMaxReadLength);
   file->transferEnd();
-  stream.releaseBuffer();
   return read;
 }
 
-// Writes `file` as saveFile writes it, into `bytes`.
+// Writes `file` into `out` as saveFile writes a file.
 OFCondition SaveToMemory(DcmFileFormat* file, E_TransferSyntax xfer,
-                         std::string* bytes) {
-  char chunk[64 * 1024];
-  DcmOutputBufferStream stream(chunk, sizeof chunk);
+                         std::string* out) {
+  // The stream writes into a buffer of its own, a piece at a time.
+  thread_local std::unique_ptr<char[]> piece(new char[kPieceBytes]);
+  DcmOutputBufferStream stream(piece.get(), kPieceBytes);
   auto take = [&] {
     void* data = nullptr;
     offile_off_t length = 0;
     stream.flushBuffer(data, length);
-    bytes->append(static_cast<const char*>(data), static_cast<size_t>(length));
+    out->append(static_cast<const char*>(data), static_cast<size_t>(length));
     return length;
   };
+  out->clear();
   DcmWriteCache cache;
   file->transferInit();
   OFCondition written;
@@ -58,7 +61,8 @@ OFCondition SaveToMemory(DcmFileFormat* file, E_TransferSyntax xfer,
 
 OFCondition LoadOriginal(const SourceFile& source, DcmFileFormat* file) {
   if (ReadInWhole(source)) {
-    return LoadFromMemory(source.Bytes(), ERM_autoDetect, file);
+    return LoadFromMemory(source.Bytes().data(), source.Bytes().size(),
+                          ERM_autoDetect, file);
   }
   return file->loadFile(source.ReadPath().c_str(), EXS_Unknown, EGL_noChange,
                         kMaxReadLength, ERM_autoDetect);
@@ -74,13 +78,14 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
   DatasetShape before = ShapeOf(file->getDataset());
   std::string error;
   if (ReadInWhole(source)) {
-    std::string bytes;
-    bytes.reserve(source.Size() + 4096);
+    // Kept for the thread's next file, as the original's bytes are.
+    thread_local std::string copy;
     DcmFileFormat reread;
-    return SaveToMemory(file, xfer, &bytes).good() &&
-           LoadFromMemory(bytes, ERM_fileOnly, &reread).good() &&
+    return SaveToMemory(file, xfer, &copy).good() &&
+           LoadFromMemory(copy.data(), copy.size(), ERM_fileOnly, &reread)
+               .good() &&
            ShapeOf(reread.getDataset()) == before &&
-           WriteTempFile(folder, bytes, tempPath, &error);
+           WriteTempFile(folder, copy.data(), copy.size(), tempPath, &error);
   }
   if (!CreateTempFile(folder, tempPath, &error)) return false;
   OFCondition saved =

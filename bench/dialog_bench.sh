@@ -59,10 +59,7 @@ if [ "${1:-}" = --dialog-run ]; then  # the script again, under xvfb-run
   exit
 fi
 
-./scripts/setup.sh
-for tool in xdotool inotifywait; do
-  command -v $tool >/dev/null || { echo "dialog_bench: needs $tool (apt-get install xdotool inotify-tools)" >&2; exit 1; }
-done
+./scripts/setup.sh bench
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target veilmark veilmark-cli veilmark-fixtures >/dev/null
 

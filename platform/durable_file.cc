@@ -83,12 +83,12 @@ bool CreateTempFile(const std::string& folder, std::string* path,
   return true;
 }
 
-bool WriteTempFile(const std::string& folder, const std::string& bytes,
+bool WriteTempFile(const std::string& folder, const char* data, size_t size,
                    std::string* path, std::string* error) {
   int fd = OpenTempFile(folder, path, error);
   if (fd < 0) return false;
-  for (size_t done = 0; done < bytes.size();) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  for (size_t done = 0; done < size;) {
+    ssize_t n = ::write(fd, data + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = EIO;

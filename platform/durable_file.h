@@ -11,8 +11,8 @@
 bool CreateTempFile(const std::string& folder, std::string* path,
                     std::string* error);
 
-// Creates such a file holding `bytes`.
-bool WriteTempFile(const std::string& folder, const std::string& bytes,
+// Creates such a file holding the `size` bytes at `data`.
+bool WriteTempFile(const std::string& folder, const char* data, size_t size,
                    std::string* path, std::string* error);
 
 // Removes the files of that form from `folder`: what a run that was killed

@@ -3,36 +3,35 @@
 #ifndef VEILMARK_PLATFORM_LARGE_STACK_H_
 #define VEILMARK_PLATFORM_LARGE_STACK_H_
 
-#include <pthread.h>
-
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 // Bytes of stack such a thread gets. Only the pages it touches take memory.
 constexpr std::size_t kLargeStackBytes = std::size_t{1} << 30;
 
+// One piece of work on a thread with a large stack. The threads are kept
+// for the life of the process and reused: setting one up costs more than
+// a small file takes (under a memory checker, far more).
 class LargeStackThread {
  public:
-  LargeStackThread() = default;
+  LargeStackThread();
   LargeStackThread(const LargeStackThread&) = delete;
   LargeStackThread& operator=(const LargeStackThread&) = delete;
-  // Joins the thread if it still runs.
+  // Waits for the work if it still runs.
   ~LargeStackThread();
 
-  // Starts `work` on a new thread with a stack of kLargeStackBytes. False,
-  // with the reason in `error`, when no such thread can be had.
+  // Starts `work`. False, with the reason in `error`, when no such thread
+  // can be had.
   bool Start(std::function<void()> work, std::string* error);
   // Waits for the work to end.
   void Join();
 
- private:
-  static void* Main(void* self);
+  struct Work;
 
-  std::function<void()> work_;
-  pthread_t thread_{};
-  void* stack_ = nullptr;
-  bool running_ = false;
+ private:
+  std::shared_ptr<Work> work_;
 };
 
 // Runs `work` to its end on a large stack and returns true; false with the

@@ -65,11 +65,11 @@ SourceFile::Result SourceFile::Open(const std::string& path,
   return kOpened;
 }
 
-bool SourceFile::ReadWhole(std::string* error) {
-  bytes_.resize(size_);
+bool SourceFile::ReadWhole(std::string* buffer, std::string* error) {
+  buffer->resize(size_);
   size_t done = 0;
-  while (done < bytes_.size()) {
-    ssize_t n = ::pread(fd_, &bytes_[done], bytes_.size() - done,
+  while (done < buffer->size()) {
+    ssize_t n = ::pread(fd_, &(*buffer)[done], buffer->size() - done,
                         static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
@@ -79,22 +79,17 @@ bool SourceFile::ReadWhole(std::string* error) {
     if (n == 0) break;  // cut short since it was opened
     done += static_cast<size_t>(n);
   }
-  bytes_.resize(done);
-  whole_ = true;
+  buffer->resize(done);
+  whole_ = buffer;
   return true;
-}
-
-void SourceFile::ForgetBytes() {
-  std::string().swap(bytes_);
-  whole_ = false;
 }
 
 long SourceFile::ReadAt(unsigned long long offset, void* buffer,
                         unsigned long count) const {
   if (whole_) {
-    if (offset >= bytes_.size()) return 0;
-    size_t n = std::min<size_t>(count, bytes_.size() - offset);
-    std::memcpy(buffer, bytes_.data() + offset, n);
+    if (offset >= whole_->size()) return 0;
+    size_t n = std::min<size_t>(count, whole_->size() - offset);
+    std::memcpy(buffer, whole_->data() + offset, n);
     return static_cast<long>(n);
   }
   ssize_t n;

@@ -22,11 +22,13 @@ class SourceFile {
   const std::string& ReadPath() const { return read_path_; }
   // Its size when it was opened.
   unsigned long long Size() const { return size_; }
-  // Reads the whole file into memory; later reads are served from there.
-  bool ReadWhole(std::string* error);
-  // What ReadWhole read, until ForgetBytes.
-  const std::string& Bytes() const { return bytes_; }
-  void ForgetBytes();
+  // Reads the whole file into `buffer`, which the caller keeps (and may
+  // reuse) but leaves alone until ForgetBytes; later reads are served from
+  // there.
+  bool ReadWhole(std::string* buffer, std::string* error);
+  // What ReadWhole read.
+  const std::string& Bytes() const { return *whole_; }
+  void ForgetBytes() { whole_ = nullptr; }
   // Reads up to `count` bytes at `offset`; returns how many, or -1.
   long ReadAt(unsigned long long offset, void* buffer,
               unsigned long count) const;
@@ -42,8 +44,7 @@ class SourceFile {
   unsigned long long size_ = 0;
   long long mtime_ns_ = 0;
   std::string read_path_;
-  std::string bytes_;
-  bool whole_ = false;
+  const std::string* whole_ = nullptr;
 };
 
 #endif  // VEILMARK_PLATFORM_SOURCE_FILE_H_

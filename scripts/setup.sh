@@ -1,7 +1,8 @@
 #!/bin/bash
 # Installs the Debian packages that building, testing and running Veilmark need.
 # "scripts/setup.sh package" adds the tools that scripts/package.sh builds,
-# checks and lints the Debian package with.
+# checks and lints the Debian package with; "scripts/setup.sh bench" those
+# the benchmarks in bench/ compare with and drive the dialog with.
 # Quick when everything is there already: it only asks dpkg.
 set -euo pipefail
 
@@ -20,8 +21,13 @@ case "${1:-}" in
     # appstreamcli, groff and man check what goes into it.
     packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base man-db)
     ;;
+  bench)
+    # dcmodify and dcmdump (dcmtk), GNU time for peak memory, a C compiler
+    # for the slow-storage shim, xdotool and inotifywait for the dialog.
+    packages+=(dcmtk time gcc xdotool inotify-tools)
+    ;;
   *)
-    echo "usage: scripts/setup.sh [package]" >&2
+    echo "usage: scripts/setup.sh [package|bench]" >&2
     exit 2
     ;;
 esac

@@ -40,10 +40,10 @@ std::string Unquote(const std::string& line, size_t* at) {
 
 Call Parse(const std::string& line) {
   Call call;
-  size_t space = line.find(' ');
-  size_t open = line.find('(', space);
-  if (space == std::string::npos || open == std::string::npos) return call;
-  call.name = line.substr(space + 1, open - space - 1);
+  size_t open = line.find('(');
+  if (open == std::string::npos) return call;
+  size_t name = line.find_last_of(' ', open) + 1;  // after the thread's id
+  call.name = line.substr(name, open - name);
   size_t lt = line.find('<', open);
   size_t comma = line.find_first_of(",)", open);
   if (lt != std::string::npos && lt < comma) {
