@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "anonymize/dry_run.h"
 #include "anonymize/group_commit.h"
 #include "anonymize/prepared_file.h"
 #include "anonymize/record_file.h"
@@ -55,8 +56,9 @@ class Pipeline {
   using Commit = std::function<size_t(FileJob* const*, size_t)>;
 
   Pipeline(const CString& folder, const std::vector<CString>& names,
-           int workers)
+           int workers, bool dryRun)
       : folder_(folder),
+        dryRun_(dryRun),
         names_(names),
         workers_(workers),
         window_(workers == 1 ? 1 : WaitingFilesAllowed(workers)),
@@ -172,7 +174,7 @@ class Pipeline {
       }
       auto job = std::make_unique<FileJob>();
       job->fileName = names_[i];
-      PrepareFile(folder_, false, job.get());
+      PrepareFile(folder_, dryRun_, job.get());
       {
         std::lock_guard<std::mutex> lock(mutex_);
         waitingBytes_ += job->bytes;
@@ -183,6 +185,7 @@ class Pipeline {
   }
 
   const CString folder_;
+  const bool dryRun_;
   const std::vector<CString>& names_;
   const int workers_;
   const size_t window_;
@@ -244,40 +247,49 @@ int FolderRun::Workers(size_t files) const {
       std::min<size_t>(workers, std::max<size_t>(files, 1)));
 }
 
+bool FolderRun::TakeFolder() {
+  const CString recordPath = folder_ + "/anonymous_record.csv";
+  std::string reason;
+  RecordOpen opened = options_.dryRun
+                          ? ProbeRecordFile(recordPath, folder_)
+                          : OpenRecordFile(&record_, recordPath, &reason);
+  switch (opened) {
+    case RecordOpen::kOpened:
+      return true;
+    case RecordOpen::kOpenFailed:
+      Error(
+          "Couldn't create/open anonymous_record.csv to store original "
+          "patient names in.\nCheck folder permissions in: %s\nQuitting...",
+          static_cast<LPCTSTR>(folder_));
+      return false;
+    case RecordOpen::kBusy:
+      Error("Another run is using this folder: %s",
+            static_cast<LPCTSTR>(folder_));
+      return false;
+    case RecordOpen::kFailed:
+      Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
+      return false;
+  }
+  return false;
+}
+
 RunResult FolderRun::Run() {
   result_ = RunResult();
   if (folder_.GetLength() < 2) {
     Error("No folder selected.");
     return result_;
   }
-  std::string reason;
-  switch (
-      OpenRecordFile(&record_, folder_ + "/anonymous_record.csv", &reason)) {
-    case RecordOpen::kOpened:
-      break;
-    case RecordOpen::kOpenFailed:
-      Error(
-          "Couldn't create/open anonymous_record.csv to store original "
-          "patient names in.\nCheck folder permissions in: %s\nQuitting...",
-          static_cast<LPCTSTR>(folder_));
-      return result_;
-    case RecordOpen::kBusy:
-      Error("Another run is using this folder: %s",
-            static_cast<LPCTSTR>(folder_));
-      return result_;
-    case RecordOpen::kFailed:
-      Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
-      return result_;
-  }
+  if (!TakeFolder()) return result_;
   result_.started = true;
   // The record's lock keeps other runs out: what temporary files the folder
   // holds were left by a run that was killed.
-  RemoveLeftoverTempFiles(folder_.str());
+  if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
 
   // Opened before any copy is written, so that a flush of the whole file
   // system reports every write that failed since. A folder that cannot be
   // read has nothing to list either.
   FolderHandle folderHandle;
+  std::string reason;
   std::vector<CString> names;
   if (folderHandle.Open(folder_.str(), &reason)) names = List();
   if (!names.empty()) {
@@ -285,10 +297,13 @@ RunResult FolderRun::Run() {
     // workers.
     dcmDataDict.isDictionaryLoaded();
     GroupCommit commit(folder_, &record_, &folderHandle);
-    Pipeline pipeline(folder_, names, Workers(names.size()));
+    DryRunCommit dryCommit(folder_);
+    Pipeline pipeline(folder_, names, Workers(names.size()), options_.dryRun);
     pipeline.Run(
         [&](FileJob* const* jobs, size_t count) {
-          return commit.Commit(jobs, count, &result_.modified);
+          return options_.dryRun
+                     ? dryCommit.Commit(jobs, count, &result_.modified)
+                     : commit.Commit(jobs, count, &result_.modified);
         },
         [&](FileJob* job) {
           for (const LogLine& line : job->lines) Add(line);
@@ -296,6 +311,10 @@ RunResult FolderRun::Run() {
         });
   }
 
+  if (options_.dryRun) {
+    Progress("Dry run: %d file(s) would be modified.", result_.modified);
+    return result_;
+  }
   if (!CloseRecordFile(&record_, &reason)) {
     Error("Couldn't close anonymous_record.csv: %s", reason.c_str());
   }

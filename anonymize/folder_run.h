@@ -17,10 +17,14 @@ struct RunOptions {
   // Files prepared at once; 0: as many as there are processors. 1 takes
   // one file after the other, each put in place before the next is read.
   int jobs = 0;
+  // Goes through the folder as a run would, loading each file and working
+  // out its new name, and changes nothing: logs "  -> NEWNAME" after each
+  // file a run would anonymize, and closes with what it would have done.
+  bool dryRun = false;
 };
 
 struct RunResult {
-  bool started = false;  // the folder was taken: the record is open
+  bool started = false;  // the folder was taken (a dry run: could be)
   int modified = 0;      // files whose copy was saved and recorded
   int failed = 0;        // files that got an error line
   int errorLines = 0;    // in the whole run
@@ -35,6 +39,9 @@ class FolderRun {
   RunResult Run();
 
  private:
+  // Opens the record, or in a dry run makes sure it could be opened; false
+  // after the error line when the run cannot start.
+  bool TakeFolder();
   void Progress(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Add(const LogLine& line);

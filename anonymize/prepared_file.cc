@@ -113,17 +113,16 @@ void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
   }
   DcmFileFormat file;
   bool anonymized = Anonymize(job, &file);
-  if (anonymized && !dryRun) {
-    if (SaveVerifiedCopy(job->source, &file,
-                         file.getDataset()->getOriginalXfer(), folder.str(),
-                         &job->tempPath)) {
-      job->bytes = job->source.Size();
-    } else {
-      job->AddError("Couldn't save new file: %s",
-                    static_cast<LPCTSTR>(job->MeantPath(folder)));
-      anonymized = false;
-    }
+  const E_TransferSyntax xfer = file.getDataset()->getOriginalXfer();
+  if (anonymized &&
+      !(dryRun ? CopyWouldVerify(job->source, &file, xfer)
+               : SaveVerifiedCopy(job->source, &file, xfer, folder.str(),
+                                  &job->tempPath))) {
+    job->AddError("Couldn't save new file: %s",
+                  static_cast<LPCTSTR>(job->MeantPath(folder)));
+    anonymized = false;
   }
+  if (anonymized) job->bytes = job->source.Size();
   job->source.ForgetBytes();
   job->ready = anonymized;
 }

@@ -1,6 +1,10 @@
 #include "anonymize/record_file.h"
 
+#include <errno.h>
+
 #include <cstring>
+
+#include "platform/durable_file.h"
 
 const char kRecordHeader[] =
     "Original Filename,Anonymous Filename,Original Patient Name,"
@@ -48,6 +52,19 @@ RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
     return RecordOpen::kFailed;
   }
   return RecordOpen::kOpened;
+}
+
+RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder) {
+  CFile record;
+  if (!record.Open(path, CFile::modeReadWrite, nullptr)) {
+    return GetLastError() == ENOENT && CanCreateFilesIn(folder)
+               ? RecordOpen::kOpened
+               : RecordOpen::kOpenFailed;
+  }
+  const bool busy = record.Lock() == CFile::kBusy;
+  std::string ignored;
+  CloseRecordFile(&record, &ignored);
+  return busy ? RecordOpen::kBusy : RecordOpen::kOpened;
 }
 
 CString RecordField(const CString& value) {

@@ -20,6 +20,11 @@ enum class RecordOpen { kOpened, kOpenFailed, kBusy, kFailed };
 // it cannot be prepared, the reason in `error`.
 RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error);
 
+// What OpenRecordFile would give, found without creating, changing or
+// keeping a lock on anything: kOpened, kOpenFailed or kBusy. `folder` is
+// where the record would be created.
+RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder);
+
 // One line of the record: the four fields, then CR LF. The original
 // patient name goes in up to its first zero byte.
 std::string RecordLine(const CString& originalFileName,

@@ -57,6 +57,19 @@ OFCondition SaveToMemory(DcmFileFormat* file, E_TransferSyntax xfer,
   return written;
 }
 
+// Makes the copy in `out` and checks that it reads back as `before`.
+bool EncodeVerified(DcmFileFormat* file, E_TransferSyntax xfer,
+                    const DatasetShape& before, std::string* out) {
+  DcmFileFormat reread;
+  return SaveToMemory(file, xfer, out).good() &&
+         LoadFromMemory(out->data(), out->size(), ERM_fileOnly, &reread)
+             .good() &&
+         ShapeOf(reread.getDataset()) == before;
+}
+
+// Kept for the thread's next file, as the original's bytes are.
+thread_local std::string copy;
+
 }  // namespace
 
 OFCondition LoadOriginal(const SourceFile& source, DcmFileFormat* file) {
@@ -78,13 +91,7 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
   DatasetShape before = ShapeOf(file->getDataset());
   std::string error;
   if (ReadInWhole(source)) {
-    // Kept for the thread's next file, as the original's bytes are.
-    thread_local std::string copy;
-    DcmFileFormat reread;
-    return SaveToMemory(file, xfer, &copy).good() &&
-           LoadFromMemory(copy.data(), copy.size(), ERM_fileOnly, &reread)
-               .good() &&
-           ShapeOf(reread.getDataset()) == before &&
+    return EncodeVerified(file, xfer, before, &copy) &&
            WriteTempFile(folder, copy.data(), copy.size(), tempPath, &error);
   }
   if (!CreateTempFile(folder, tempPath, &error)) return false;
@@ -101,4 +108,10 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
   }
   if (!verified) RemoveFile(*tempPath);
   return verified;
+}
+
+bool CopyWouldVerify(const SourceFile& source, DcmFileFormat* file,
+                     E_TransferSyntax xfer) {
+  return !ReadInWhole(source) ||
+         EncodeVerified(file, xfer, ShapeOf(file->getDataset()), &copy);
 }

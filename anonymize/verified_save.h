@@ -31,4 +31,10 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
                       E_TransferSyntax xfer, const std::string& folder,
                       std::string* tempPath);
 
+// The check SaveVerifiedCopy makes, without writing anything: for a file
+// read whole, the copy is made and read back in memory; a larger one is
+// taken to pass, since only its copy on disk could tell.
+bool CopyWouldVerify(const SourceFile& source, DcmFileFormat* file,
+                     E_TransferSyntax xfer);
+
 #endif  // VEILMARK_ANONYMIZE_VERIFIED_SAVE_H_

@@ -90,8 +90,25 @@ TEST(Cli, VersionAndHelp) {
   EXPECT_EQ(version.out, "veilmark-cli " VEILMARK_VERSION "\n");
   Result help = RunCli("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("usage: veilmark-cli [--jobs N] [--] FOLDER", 0),
-            0u);
+  for (const char* option : {"--jobs N", "--dry-run", "--help", "--version"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+}
+
+TEST(Cli, DryRunExitsAsTheRunWouldAndWritesNothing) {
+  ScratchFolder folder;
+  folder.Write("IM1.ima", Fixture());
+  Fixture noName;
+  noName.patientNamePresence = Presence::kAbsent;
+  folder.Write("IM2.ima", noName);
+  Result dry = RunCli("--dry-run --jobs 1 " + Quoted(folder.path()));
+  EXPECT_EQ(dry.status, 1);
+  EXPECT_EQ(
+      dry.out.rfind("Anonymizing file: IM1.ima\n  -> ANONDN20070801.ima\n", 0),
+      0u)
+      << dry.out;
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"IM1.ima", "IM2.ima"}));
+  EXPECT_EQ(RunCli("--dry-run /nonexistent/scans").status, 2);
 }
 
 TEST(Cli, FolderStartingWithADash) {

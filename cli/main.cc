@@ -10,7 +10,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: veilmark-cli [--jobs N] [--] FOLDER\n"
+    "usage: veilmark-cli [--jobs N] [--dry-run] [--] FOLDER\n"
     "\n"
     "Anonymizes every *.ima DICOM file in FOLDER, as the Veilmark dialog does\n"
     "when FOLDER is typed into its folder box and \"Anonymize\" is pressed:\n"
@@ -30,6 +30,11 @@ const char kUsage[] =
     "  --jobs N   prepare N files at once (default: one per processor);\n"
     "             1 takes one file after the other. The log, the record and\n"
     "             the new names are the same for any N.\n"
+    "  --dry-run  go through FOLDER as a run would and change nothing: print\n"
+    "             the run's log with \"  -> NEWNAME\" after each file it\n"
+    "             would anonymize; the exit status is the run's. Only a\n"
+    "             failure to write (a full disk, say) can make the run "
+    "differ.\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
 
@@ -80,6 +85,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(arg, "--jobs") == 0) {
       if (++i == argc || !ParseJobs(argv[i], &options.jobs)) return Usage();
+    } else if (std::strcmp(arg, "--dry-run") == 0) {
+      options.dryRun = true;
     } else if (std::strcmp(arg, "--") == 0) {
       // Ends the options, for folders whose names start with a dash.
       if (++i != argc - 1) return Usage();

@@ -7,4 +7,7 @@
 
 BOOL DeleteFileA(LPCSTR path);
 
+// True when DeleteFileA would not refuse the entry at `path`.
+bool DeletableFile(LPCSTR path);
+
 #endif  // VEILMARK_PLATFORM_DELETE_FILE_H_

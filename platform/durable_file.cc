@@ -170,4 +170,13 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
   return PublishResult::kDone;
 }
 
+bool CanCreateFilesIn(const std::string& folder) {
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool EntryExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }

@@ -48,6 +48,11 @@ enum class PublishResult { kDone, kNameTaken, kFailed };
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,
                                std::string* error);
 
+// For a run that changes nothing: whether it could create files in
+// `folder`, and whether `path` names anything (a dangling link included).
+bool CanCreateFilesIn(const std::string& folder);
+bool EntryExists(const std::string& path);
+
 // Removes `path`; quiet if it is already gone.
 void RemoveFile(const std::string& path);
 

@@ -70,12 +70,27 @@ void CopyFolder(const ScratchFolder& from, const ScratchFolder& to) {
   }
 }
 
-std::string RunWithJobs(const ScratchFolder& folder, int jobs) {
+std::string RunWithJobs(const ScratchFolder& folder, int jobs,
+                        bool dryRun = false) {
   TextLog log(folder.path());
   RunOptions options;
   options.jobs = jobs;
+  options.dryRun = dryRun;
   FolderRun(folder.path().c_str(), &log, options).Run();
   return log.text;
+}
+
+// Every entry of `folder` with its kind, permissions, times and bytes.
+std::string Snapshot(const ScratchFolder& folder) {
+  std::string all;
+  for (const std::string& name : folder.Names()) {
+    struct stat st;
+    ::lstat((folder / name).c_str(), &st);
+    all += name + " " + std::to_string(st.st_mode) + " " +
+           std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec) + "\n" + ReadBytes(folder / name);
+  }
+  return all;
 }
 
 }  // namespace
@@ -125,4 +140,64 @@ TEST(FolderRun, OneRunPerFolder) {
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{
                                 ".veilmark-Ab3dE9.tmp.keep",
                                 "ANONDN20070801.ima", "anonymous_record.csv"}));
+}
+
+TEST(FolderRun, DryRunChangesNothingAndForetellsTheRun) {
+  ScratchFolder folder;
+  WriteMixedFolder(folder);
+  WriteBytes(folder / "anonymous_record.csv",
+             "Original Filename,Anonymous Filename,Original Patient Name,"
+             "Anonymous Patient Name\r\n");
+  const std::string before = Snapshot(folder);
+
+  std::string preview = RunWithJobs(folder, 4, true);
+  EXPECT_EQ(Snapshot(folder), before);
+
+  // The run's log is the preview's, but for the names and the last line;
+  // the names are those the run writes, in the same order.
+  std::string log = RunWithJobs(folder, 4);
+  std::string expected, named;
+  for (size_t at = 0; at < preview.size();) {
+    size_t end = preview.find("\r\n", at) + 2;
+    std::string line = preview.substr(at, end - at);
+    if (line.rfind("  -> ", 0) == 0) {
+      named += line.substr(5, line.size() - 7) + "\n";
+    } else if (line.rfind("Dry run: ", 0) == 0) {
+      expected +=
+          "Done. " + line.substr(9, line.find(" would") - 9) + " modified.\r\n";
+    } else {
+      expected += line;
+    }
+    at = end;
+  }
+  EXPECT_EQ(log, expected);
+  std::string written;
+  auto rows = ReadRecord(folder / "anonymous_record.csv");
+  for (size_t i = 1; i < rows.size(); ++i) written += rows[i][1] + "\n";
+  EXPECT_EQ(written, named);
+  EXPECT_NE(named.find("ANONA220070802_4.ima"), std::string::npos);
+}
+
+TEST(FolderRun, DryRunStartsWhereARunWouldAndTakesNothing) {
+  ScratchFolder folder;
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  TextLog log(folder.path());
+  RunOptions dry;
+  dry.dryRun = true;
+  EXPECT_TRUE(FolderRun(folder.path().c_str(), &log, dry).Run().started);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"IM1.ima"});
+
+  EXPECT_FALSE(
+      FolderRun((folder / "missing").c_str(), &log, dry).Run().started);
+  CFile other;
+  std::string error;
+  ASSERT_EQ(
+      OpenRecordFile(&other, (folder / "anonymous_record.csv").c_str(), &error),
+      RecordOpen::kOpened);
+  TextLog busy(folder.path());
+  EXPECT_FALSE(FolderRun(folder.path().c_str(), &busy, dry).Run().started);
+  EXPECT_EQ(busy.text, "ERROR:Another run is using this folder: FOLDER\r\n");
+  other.Close();
+  // The dry run held no lock of its own.
+  EXPECT_TRUE(FolderRun(folder.path().c_str(), &busy, {}).Run().started);
 }
