@@ -13,7 +13,7 @@ struct ShapeEntry {
   int depth;
   Uint16 group;
   Uint16 element;
-  int kind;            // the toolkit's DcmEVR
+  int kind;            // DCMTK's DcmEVR
   unsigned long size;  // value length, or number of items of a sequence
 
   bool operator==(const ShapeEntry& o) const {

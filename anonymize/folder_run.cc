@@ -74,7 +74,7 @@ class Pipeline {
       threads.push_back(std::move(thread));
     }
     if (threads.empty()) {
-      // No thread with a stack deep enough for the toolkit: no file can
+      // No thread with a stack deep enough for DCMTK: no file can
       // be read.
       for (const CString& name : names_) {
         FileJob job;
@@ -293,7 +293,7 @@ RunResult FolderRun::Run() {
   std::vector<CString> names;
   if (folderHandle.Open(folder_.str(), &reason)) names = List();
   if (!names.empty()) {
-    // The toolkit's dictionary is loaded once, here, and only read by the
+    // DCMTK's dictionary is loaded once, here, and only read by the
     // workers.
     dcmDataDict.isDictionaryLoaded();
     GroupCommit commit(folder_, &record_, &folderHandle);

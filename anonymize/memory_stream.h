@@ -1,5 +1,5 @@
 // A DICOM input stream over bytes in memory that, like a file stream, can
-// say where a value starts, so that the toolkit leaves values above the
+// say where a value starts, so that DCMTK leaves values above the
 // read limit where they are: no copy of them is made until they are
 // written, and a length that runs past the end is found at once, not
 // after reserving memory for it.

@@ -148,7 +148,7 @@ Nesting CheckNesting(const SourceFile& file, unsigned long limit,
   size_t datasetStart = 0;
   if (head.size() >= 132 && std::memcmp(&head[128], "DICM", 4) == 0 &&
       !WalkMetaHeader(head, &datasetStart, &deflated)) {
-    // A header the toolkit may still read, naming deflate: not checkable.
+    // A header DCMTK may still read, naming deflate: not checkable.
     std::string text(head.begin(), head.end());
     if (text.find(kDeflatedUid) != std::string::npos) {
       *error = "unreadable file meta information";

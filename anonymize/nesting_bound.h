@@ -1,5 +1,5 @@
 // How deeply a file's sequences can nest, found without parsing it. The
-// toolkit's reader, writer and destructor recurse once per level, so a file
+// DCMTK's reader, writer and destructor recurse once per level, so a file
 // nested deeper than any stack holds must never reach them.
 #ifndef VEILMARK_ANONYMIZE_NESTING_BOUND_H_
 #define VEILMARK_ANONYMIZE_NESTING_BOUND_H_
@@ -8,7 +8,7 @@
 
 #include "platform/source_file.h"
 
-// Nesting levels the toolkit is trusted with on a stack of kLargeStackBytes:
+// Nesting levels DCMTK is trusted with on a stack of kLargeStackBytes:
 // a level takes about 1.5 KiB there, up to 4 KiB with sanitizers.
 constexpr unsigned long kMaxNestingLevels = 100000;
 

@@ -37,7 +37,7 @@ struct FileJob {
 
 // Takes `job` as far as a verified copy in a temporary file of `folder`, or
 // to the error lines that say why it gets none. With `dryRun`, no copy is
-// written. The toolkit recurses once per nesting level of a file's
+// written. DCMTK recurses once per nesting level of a file's
 // sequences: call it on a large stack.
 void PrepareFile(const CString& folder, bool dryRun, FileJob* job);
 

@@ -1,9 +1,5 @@
 #include "anonymize/record_file.h"
 
-#include <errno.h>
-
-#include <cstring>
-
 #include "platform/durable_file.h"
 
 const char kRecordHeader[] =
@@ -18,49 +14,55 @@ bool EndsWithLineBreak(CFile* record, std::uint64_t length) {
   return record->ReadAt(length - 1, &last, 1) == 1 && last == '\n';
 }
 
+bool Write(CFile* record, const std::string& bytes, std::string* error) {
+  try {
+    record->Write(bytes.data(), static_cast<UINT>(bytes.size()));
+  } catch (const CFileException& e) {
+    *error = e.GetErrorMessage().str();
+    return false;
+  }
+  return true;
+}
+
+// Writes `bytes` at the end and forces them to the disk; on failure nothing
+// of them stays.
+bool Append(CFile* record, const std::string& bytes, std::string* error) {
+  std::uint64_t start = 0;
+  if (!record->SeekToEnd(&start, error)) return false;
+  if (Write(record, bytes, error) && record->Flush(error)) return true;
+  std::string ignored;
+  record->SetLength(start, &ignored);
+  return false;
+}
+
 }  // namespace
 
 RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
-  if (!record->Open(
-          path,
-          CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite,
-          nullptr)) {
+  if (!record->Open(path, CFile::modeCreate | CFile::modeNoTruncate |
+                              CFile::modeReadWrite)) {
     return RecordOpen::kOpenFailed;
   }
-  if (record->Lock() == CFile::kBusy) {
-    record->Close();
-    return RecordOpen::kBusy;
-  }
+  const bool busy = record->Lock() == CFile::kBusy;
   std::uint64_t length = 0;
-  try {
-    length = record->SeekToEnd();
-    if (length == 0) {
-      record->Write(kRecordHeader, std::strlen(kRecordHeader));
-      record->Flush();
-    } else if (!EndsWithLineBreak(record, length)) {
-      // A line cut short (by a crash of some other writer) stays on a line
-      // of its own.
-      record->Write("\r\n", 2);
-    }
-  } catch (const CFileException& e) {
-    *error = e.GetErrorMessage().str();
-    try {
-      if (length == 0) record->SetLength(0);  // no header cut short
-      record->Close();
-    } catch (const CFileException&) {
-    }
-    return RecordOpen::kFailed;
-  }
-  return RecordOpen::kOpened;
+  const bool ready = !busy && record->SeekToEnd(&length, error) &&
+                     (length == 0 ? Append(record, kRecordHeader, error)
+                                  // A line cut short (by a crash of some other
+                                  // writer) stays on a line of its own.
+                                  : EndsWithLineBreak(record, length) ||
+                                        Write(record, "\r\n", error));
+  if (ready) return RecordOpen::kOpened;
+  std::string ignored;
+  CloseRecordFile(record, &ignored);
+  return busy ? RecordOpen::kBusy : RecordOpen::kFailed;
 }
 
 RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder) {
-  CFile record;
-  if (!record.Open(path, CFile::modeReadWrite, nullptr)) {
-    return GetLastError() == ENOENT && CanCreateFilesIn(folder)
-               ? RecordOpen::kOpened
-               : RecordOpen::kOpenFailed;
+  if (!EntryExists(path)) {
+    return CanCreateFilesIn(folder) ? RecordOpen::kOpened
+                                    : RecordOpen::kOpenFailed;
   }
+  CFile record;
+  if (!record.Open(path, CFile::modeReadWrite)) return RecordOpen::kOpenFailed;
   const bool busy = record.Lock() == CFile::kBusy;
   std::string ignored;
   CloseRecordFile(&record, &ignored);
@@ -91,20 +93,7 @@ std::string RecordLine(const CString& originalFileName,
 
 bool AppendRecordLines(CFile* record, const std::string& lines,
                        std::string* error) {
-  std::uint64_t start = 0;
-  try {
-    start = record->SeekToEnd();
-    record->Write(lines.data(), static_cast<UINT>(lines.size()));
-    record->Flush();
-  } catch (const CFileException& e) {
-    *error = e.GetErrorMessage().str();
-    try {
-      record->SetLength(start);
-    } catch (const CFileException&) {
-    }
-    return false;
-  }
-  return true;
+  return Append(record, lines, error);
 }
 
 bool CloseRecordFile(CFile* record, std::string* error) {

@@ -4,7 +4,7 @@
 
 #include "platform/resources.h"
 
-CVeilmarkDlg::CVeilmarkDlg(CDialog* parent) : CDialog(IDD, parent) {
+CVeilmarkDlg::CVeilmarkDlg() : CDialog(IDD) {
   m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
@@ -15,9 +15,9 @@ void CVeilmarkDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 void CVeilmarkDlg::AppendLine(const char* prefix) {
-  m_log += prefix;
-  m_log += m_message;
-  m_log += "\r\n";
+  CString line = prefix + m_message + "\r\n";
+  m_log += line;
+  AppendToDlgItem(IDC_LOG, line);
   UpdateData(FALSE);
 }
 

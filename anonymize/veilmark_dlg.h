@@ -1,6 +1,6 @@
 // CVeilmarkDlg: the main dialog. Its work side (the run over its folder and
-// the log) is toolkit-free and lives in anonymize/; its window side lives in
-// ui/.
+// the log) is free of wxWidgets and lives in anonymize/; its window side lives
+// in ui/.
 #ifndef VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
 #define VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
 
@@ -15,7 +15,7 @@ class CVeilmarkDlg : public CDialog {
   enum { IDD = IDD_VEILMARK_DIALOG };
 
   // Loads the application's icon into m_hIcon.
-  explicit CVeilmarkDlg(CDialog* parent = nullptr);
+  CVeilmarkDlg();
 
   // Run log: each adds one line ending in "\r\n", then shows the fields.
   void AppendError(LPCTSTR format, ...) __attribute__((format(printf, 2, 3)));
@@ -40,7 +40,6 @@ class CVeilmarkDlg : public CDialog {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   void OnPaint();
-  HCURSOR OnQueryDragIcon();
 
  private:
   void AppendLine(const char* prefix);

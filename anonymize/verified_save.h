@@ -3,7 +3,7 @@
 //
 // A file of up to kWholeFileBytes is read whole and its copy made in
 // memory: a handful of system calls each. A larger one is read as the
-// toolkit reads files: values above 4096 bytes stay in the original until
+// DCMTK reads files: values above 4096 bytes stay in the original until
 // they are written to the copy, so memory stays flat whatever the size.
 #ifndef VEILMARK_ANONYMIZE_VERIFIED_SAVE_H_
 #define VEILMARK_ANONYMIZE_VERIFIED_SAVE_H_

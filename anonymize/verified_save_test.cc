@@ -7,7 +7,7 @@
 
 TEST(VerifiedSave, ValueThatCannotBeReadDuringTheSaveIsCaught) {
   // A file too large to be read whole, loaded by name rather than pinned:
-  // once the name is gone, the toolkit writes the pixel data as empty and
+  // once the name is gone, DCMTK writes the pixel data as empty and
   // reports success.
   ScratchFolder folder;
   Fixture large;

@@ -4,7 +4,6 @@
 #include "platform/win_window.h"
 
 BEGIN_MESSAGE_MAP(CVeilmarkApp, CWinApp)
-ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 CVeilmarkApp theApp;
@@ -13,7 +12,6 @@ BOOL CVeilmarkApp::InitInstance() {
   InitCommonControls();
   CWinApp::InitInstance();
   AfxEnableControlContainer();
-  SetRegistryKey("Local AppWizard-Generated Applications");
 
   CVeilmarkDlg dlg;
   m_pMainWnd = &dlg;

@@ -2,7 +2,7 @@
 # Benchmark of veilmark-cli. Not a test: ./test.sh does not run it.
 #
 # Builds a Release tree in build-bench/ and measures, side by side with
-# dcmodify making the same edit with the same toolkit (dcmodify -nb, which
+# dcmodify making the same edit with the same library, DCMTK (dcmodify -nb, which
 # flushes nothing), in ROUNDS alternating rounds after a warm-up, each run
 # on a fresh copy of the folder made before its timer starts:
 #   1. tmpfs (/dev/shm), BIG_FILES files of BIG_PIXELS pixel bytes;
@@ -37,7 +37,7 @@ MAX_RSS_KIB=16384  # per job
 
 say() { echo "== $*"; }
 
-./scripts/setup.sh bench  # compiler, toolkit, dcmodify, strace, GNU time
+./scripts/setup.sh bench  # compiler, DCMTK, dcmodify, strace, GNU time
 
 say "build (Release, build-bench/)"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -33,7 +33,7 @@ dialog_run() {
   xdotool key --clearmodifiers Tab Tab  # from "Exit" to the folder box
   xdotool type --delay 0 "$folder"
   # "Anonymize" sits at 70,130 (50 x 16) of the 246 x 153 dialog units. A
-  # click, unlike Enter, is not held back by the toolkit's 250 ms of
+  # click, unlike Enter, is not held back by GTK's 250 ms of
   # showing the button pressed.
   eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
   xdotool mousemove --window "$window" $((WIDTH * 95 / 246)) $((HEIGHT * 138 / 153))

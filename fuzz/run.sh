@@ -38,7 +38,7 @@ scratch=$(mktemp -d "$base/veilmark-fuzz-run.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 echo "== fuzz a run over one file for $seconds s"
-# The toolkit allocates a value's declared length (up to 4 GiB) at once
+# DCMTK allocates a value's declared length (up to 4 GiB) at once
 # when it reads a deflated dataset, and fails cleanly when it cannot: only
 # memory really used counts against the limit.
 log=$scratch/fuzz.log

@@ -28,6 +28,10 @@ BOOL CDialog::UpdateData(BOOL save_and_validate) {
   return TRUE;
 }
 
+void CDialog::AppendToDlgItem(int id, const CString& text) {
+  if (controls_) controls_->AppendText(id, text);
+}
+
 BOOL CDialog::OnInitDialog() {
   UpdateData(FALSE);
   return TRUE;

@@ -22,6 +22,9 @@ class DialogControls {
   virtual ~DialogControls() = default;
   // Copies the text of control `id` into `value` (save) or the other way.
   virtual void ExchangeText(int id, CString& value, bool save) = 0;
+  // Adds `text` at the end of control `id`, ahead of the exchange that
+  // shows the field it was added to.
+  virtual void AppendText(int id, const CString& text) = 0;
   // Called once a whole exchange is done.
   virtual void EndExchange(bool /*save*/) {}
   // Ends the modal loop; DoModal returns `result`.
@@ -43,8 +46,7 @@ class CDataExchange {
 
 class CDialog : public CCmdTarget {
  public:
-  explicit CDialog(UINT template_id, CDialog* parent = nullptr)
-      : m_nIDTemplate(template_id), m_pParentWnd(parent) {}
+  explicit CDialog(UINT template_id) : m_nIDTemplate(template_id) {}
   CDialog(const CDialog&) = delete;
   CDialog& operator=(const CDialog&) = delete;
   ~CDialog() override = default;
@@ -56,6 +58,9 @@ class CDialog : public CCmdTarget {
 
   // TRUE: controls to fields; FALSE: fields to controls.
   BOOL UpdateData(BOOL save_and_validate = TRUE);
+  // Adds `text` at the end of the box `id`, as a field that only grows is
+  // shown: the next exchange need not show the whole field again.
+  void AppendToDlgItem(int id, const CString& text);
 
   // Called when the window and its controls exist, before it is shown: shows
   // the fields. TRUE lets the focus go to the first control in tab order.
@@ -76,11 +81,10 @@ class CDialog : public CCmdTarget {
 
  protected:
   virtual void DoDataExchange(CDataExchange* /*pDX*/) {}
-  // The toolkit's own painting.
+  // wxWidgets' own painting.
   void OnPaint();
 
   UINT m_nIDTemplate;
-  CDialog* m_pParentWnd;
 
  private:
   DialogControls* controls_ = nullptr;

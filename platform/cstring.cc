@@ -1,6 +1,5 @@
 #include "platform/cstring.h"
 
-#include <atomic>
 #include <cstdio>
 #include <vector>
 
@@ -11,13 +10,7 @@ void CString::Format(LPCTSTR format, ...) {
   va_end(args);
 }
 
-unsigned long long CString::NewStamp() {
-  static std::atomic<unsigned long long> last{0};
-  return ++last;
-}
-
 void CString::FormatV(LPCTSTR format, va_list args) {
-  stamp_ = NewStamp();
   va_list copy;
   va_copy(copy, args);
   char small[256];

@@ -15,20 +15,11 @@ class CString {
   CString(const char* text) : text_(text ? text : "") {}  // NOLINT
   CString(const char* bytes, int length) : text_(bytes, length) {}
   CString(const std::string& text) : text_(text) {}  // NOLINT
-  CString(const CString& other) : text_(other.text_) {}
-  CString& operator=(const CString& other) {
-    text_ = other.text_;
-    stamp_ = NewStamp();
-    return *this;
-  }
 
   int GetLength() const { return static_cast<int>(text_.size()); }
   bool IsEmpty() const { return text_.empty(); }
   operator LPCTSTR() const { return text_.c_str(); }  // NOLINT
   const std::string& str() const { return text_; }
-  // Changes whenever the text changes other than by appending to it: text
-  // with the same stamp as before starts with what it held then.
-  unsigned long long stamp() const { return stamp_; }
 
   CString& operator+=(const CString& more) {
     text_ += more.text_;
@@ -68,10 +59,7 @@ class CString {
   }
 
  private:
-  static unsigned long long NewStamp();
-
   std::string text_;
-  unsigned long long stamp_ = NewStamp();
 };
 
 #endif  // VEILMARK_PLATFORM_CSTRING_H_

@@ -19,8 +19,6 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 int CWinApp::ExitInstance() { return 0; }
 
-void CWinApp::SetRegistryKey(LPCTSTR company) { m_pszRegistryKey = company; }
-
 CWinApp* AfxGetApp() { return application; }
 
 void AfxEnableControlContainer() {}

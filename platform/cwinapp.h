@@ -22,13 +22,8 @@ class CWinApp : public CCmdTarget {
   // The program's exit status.
   virtual int ExitInstance();
 
-  // Nothing is stored in a registry here; the key is kept for reference.
-  void SetRegistryKey(LPCTSTR company);
-  void OnHelp() {}
-
   CDialog* m_pMainWnd = nullptr;
   LPCTSTR m_pszAppName;
-  LPCTSTR m_pszRegistryKey = nullptr;
 
   DECLARE_MESSAGE_MAP()
 };

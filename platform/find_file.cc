@@ -1,7 +1,6 @@
 #include "platform/find_file.h"
 
 #include <dirent.h>
-#include <errno.h>
 #include <fnmatch.h>
 #include <strings.h>
 
@@ -24,7 +23,6 @@ bool CaseInsensitiveLess(const std::string& a, const std::string& b) {
 
 BOOL Yield(Search* search, WIN32_FIND_DATAA* data) {
   if (search->next >= search->names.size()) {
-    SetLastError(ENOENT);
     return FALSE;
   }
   const std::string& name = search->names[search->next++];
@@ -43,10 +41,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
       slash == std::string::npos ? full : full.substr(slash + 1);
 
   DIR* dir = opendir(folder.c_str());
-  if (!dir) {
-    SetLastError(errno);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (!dir) return INVALID_HANDLE_VALUE;
   auto* search = new Search;
   while (struct dirent* entry = readdir(dir)) {
     // A name that would not fit the platform's buffer cannot be returned.

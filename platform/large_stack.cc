@@ -127,10 +127,3 @@ void LargeStackThread::Join() {
   lock.unlock();
   work_.reset();
 }
-
-bool RunOnLargeStack(std::function<void()> work, std::string* error) {
-  LargeStackThread thread;
-  if (!thread.Start(std::move(work), error)) return false;
-  thread.Join();
-  return true;
-}

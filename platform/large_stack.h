@@ -34,8 +34,4 @@ class LargeStackThread {
   std::shared_ptr<Work> work_;
 };
 
-// Runs `work` to its end on a large stack and returns true; false with the
-// reason in `error` when no such stack can be had.
-bool RunOnLargeStack(std::function<void()> work, std::string* error);
-
 #endif  // VEILMARK_PLATFORM_LARGE_STACK_H_

@@ -1,8 +1,7 @@
 #include "platform/message_map.h"
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
-  static const AFX_MSGMAP_ENTRY entries[] = {
-      {0, 0, 0, AfxSig_end, nullptr, nullptr}};
+  static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, AfxSig_end, nullptr}};
   static const AFX_MSGMAP map = {nullptr, &entries[0]};
   return &map;
 }
@@ -11,7 +10,7 @@ const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
   return GetThisMessageMap();
 }
 
-bool CCmdTarget::Dispatch(UINT message, UINT code, UINT id, LRESULT* result) {
+bool CCmdTarget::Dispatch(UINT message, UINT code, UINT id) {
   for (const AFX_MSGMAP* map = GetMessageMap(); map;
        map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
     for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries;
@@ -20,13 +19,7 @@ bool CCmdTarget::Dispatch(UINT message, UINT code, UINT id, LRESULT* result) {
       if (message == WM_COMMAND && (entry->nCode != code || entry->nID != id)) {
         continue;
       }
-      LRESULT value = 0;
-      if (entry->nSig == AfxSig_vv) {
-        (this->*entry->pfn)();
-      } else {
-        value = reinterpret_cast<LRESULT>((this->*entry->pfnHv)());
-      }
-      if (result) *result = value;
+      (this->*entry->pfn)();
       return true;
     }
   }

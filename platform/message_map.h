@@ -8,18 +8,16 @@
 
 class CCmdTarget;
 typedef void (CCmdTarget::*AFX_PMSG)();
-typedef HCURSOR (CCmdTarget::*AFX_PMSG_CURSOR)();
 
-// The handler's signature.
-enum AfxSig { AfxSig_end = 0, AfxSig_vv, AfxSig_hv };
+// The handler's signature: all handlers here take and return nothing.
+enum AfxSig { AfxSig_end = 0, AfxSig_vv };
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
   UINT nCode;  // notification code, for WM_COMMAND
   UINT nID;    // control id, for WM_COMMAND
   AfxSig nSig;
-  AFX_PMSG pfn;           // AfxSig_vv
-  AFX_PMSG_CURSOR pfnHv;  // AfxSig_hv
+  AFX_PMSG pfn;
 };
 
 struct AFX_MSGMAP {
@@ -34,8 +32,7 @@ class CCmdTarget {
 
   // Calls the handler of the message (WM_COMMAND: with `code` from control
   // `id`) found first in the map chain; false when none handles it.
-  // `result` (may be null) gets what the handler returned.
-  bool Dispatch(UINT message, UINT code, UINT id, LRESULT* result = nullptr);
+  bool Dispatch(UINT message, UINT code, UINT id);
 
  protected:
   static const AFX_MSGMAP* GetThisMessageMap();
@@ -55,7 +52,7 @@ class CCmdTarget {
     using TheBaseClass = baseClass;                   \
     static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP()                                          \
-  { 0, 0, 0, AfxSig_end, nullptr, nullptr }                        \
+  { 0, 0, 0, AfxSig_end, nullptr }                                 \
   }                                                                \
   ;                                                                \
   static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, \
@@ -63,29 +60,13 @@ class CCmdTarget {
   return &map;                                                     \
   }
 
-#define ON_COMMAND(id, memberFxn)    \
-  {WM_COMMAND,                       \
-   0,                                \
-   static_cast<UINT>(id),            \
-   AfxSig_vv,                        \
-   static_cast<AFX_PMSG>(memberFxn), \
-   nullptr},
-#define ON_BN_CLICKED(id, memberFxn) \
-  {WM_COMMAND,                       \
-   BN_CLICKED,                       \
-   static_cast<UINT>(id),            \
-   AfxSig_vv,                        \
-   static_cast<AFX_PMSG>(memberFxn), \
-   nullptr},
-#define ON_WM_PAINT()                                                     \
-  {WM_PAINT, 0, 0, AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::OnPaint), \
-   nullptr},
-#define ON_WM_QUERYDRAGICON() \
-  {WM_QUERYDRAGICON,          \
-   0,                         \
-   0,                         \
-   AfxSig_hv,                 \
-   nullptr,                   \
-   static_cast<AFX_PMSG_CURSOR>(&ThisClass::OnQueryDragIcon)},
+#define ON_COMMAND(id, memberFxn)                   \
+  {WM_COMMAND, 0, static_cast<UINT>(id), AfxSig_vv, \
+   static_cast<AFX_PMSG>(memberFxn)},
+#define ON_BN_CLICKED(id, memberFxn)                         \
+  {WM_COMMAND, BN_CLICKED, static_cast<UINT>(id), AfxSig_vv, \
+   static_cast<AFX_PMSG>(memberFxn)},
+#define ON_WM_PAINT() \
+  {WM_PAINT, 0, 0, AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::OnPaint)},
 
 #endif  // VEILMARK_PLATFORM_MESSAGE_MAP_H_

@@ -1,8 +1,7 @@
-// Resources: the dialog templates, icons and version information of the
-// program, kept as data. The program's resource module is linked in as an
-// object that registers itself before the program starts, as a resource
-// script is compiled into an executable; a program without one (the
-// command-line tool) finds no resources.
+// Resources: the dialog templates and icons of the program, kept as data. The
+// program's resource module is linked in as an object that registers itself
+// before the program starts, as a resource script is compiled into an
+// executable; a program without one (the command-line tool) finds no resources.
 #ifndef VEILMARK_PLATFORM_RESOURCES_H_
 #define VEILMARK_PLATFORM_RESOURCES_H_
 
@@ -27,7 +26,6 @@
 #define WS_MINIMIZEBOX 0x00020000u
 #define WS_MAXIMIZEBOX 0x00010000u
 #define WS_TABSTOP 0x00010000u
-#define WS_EX_APPWINDOW 0x00040000u
 #define DS_SETFONT 0x40u
 #define DS_MODALFRAME 0x80u
 #define DS_FIXEDSYS 0x08u
@@ -50,10 +48,7 @@ struct DialogTemplate {
   UINT id;
   short x, y, cx, cy;  // dialog units
   DWORD style;
-  DWORD exStyle;
   const char* caption;
-  const char* font;
-  WORD pointSize;
   const DialogItemTemplate* items;  // template order, which is tab order
   int itemCount;
 };
@@ -72,21 +67,11 @@ struct IconResource {
   int paletteSize;
 };
 
-struct VersionResource {
-  WORD fileVersion[4];
-  WORD productVersion[4];
-  const char* internalName;
-  const char* originalFilename;
-  WORD language;
-  WORD codePage;
-};
-
 struct ResourceModule {
   const DialogTemplate* dialogs;
   int dialogCount;
   const IconResource* icons;
   int iconCount;
-  const VersionResource* version;
 };
 
 struct HINSTANCE__;

@@ -44,17 +44,6 @@ LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
                             info->lpszTitle ? info->lpszTitle : "", &path)) {
     return nullptr;
   }
-  if (info->pszDisplayName) {
-    std::string name = path;
-    while (name.size() > 1 && name.back() == '/') name.pop_back();
-    size_t slash = name.rfind('/');
-    if (slash != std::string::npos && name.size() > 1) {
-      name = name.substr(slash + 1);
-    }
-    if (!CopyToPathBuffer(name, info->pszDisplayName)) {
-      info->pszDisplayName[0] = '\0';
-    }
-  }
   return new ITEMIDLIST{path};
 }
 

@@ -8,7 +8,6 @@
 
 typedef long HRESULT;
 #define S_OK 0L
-#define E_FAIL static_cast<HRESULT>(0x80004005L)
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 
 #define BIF_RETURNONLYFSDIRS 0x0001u
@@ -37,12 +36,11 @@ typedef int (*BFFCALLBACK)(HWND, UINT, LPARAM, LPARAM);
 struct BROWSEINFOA {
   HWND hwndOwner;
   LPCITEMIDLIST pidlRoot;
-  char* pszDisplayName;  // MAX_PATH characters: the chosen item's name
+  char* pszDisplayName;  // left as it is: no caller reads it
   LPCSTR lpszTitle;
   UINT ulFlags;
   BFFCALLBACK lpfn;
   LPARAM lParam;
-  int iImage;
 };
 
 HRESULT SHGetMalloc(IMalloc** allocator);

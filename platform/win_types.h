@@ -21,8 +21,4 @@ typedef void* HANDLE;
 #define MAX_PATH 260
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(-1))
 
-// The error of the last failing platform call, as errno values.
-DWORD GetLastError();
-void SetLastError(DWORD error);
-
 #endif  // VEILMARK_PLATFORM_WIN_TYPES_H_

@@ -7,7 +7,6 @@
 #include "platform/win_types.h"
 
 typedef void* HICON;
-typedef HICON HCURSOR;
 struct HWND__;
 typedef HWND__* HWND;
 struct HDC__;
@@ -35,7 +34,6 @@ class CRect : public RECT {
 
 #define WM_PAINT 0x000F
 #define WM_ICONERASEBKGND 0x0027
-#define WM_QUERYDRAGICON 0x0037
 #define WM_SETICON 0x0080
 #define WM_COMMAND 0x0111
 #define BN_CLICKED 0
@@ -46,7 +44,6 @@ class CRect : public RECT {
 
 #define IDOK 1
 #define IDCANCEL 2
-#define ID_HELP 0xE146
 
 // The size of an icon and other measures of the screen; 0 without a window
 // system.

@@ -1,8 +1,9 @@
 // The promise a run keeps whatever happens to it: every original dataset
 // exists whole in the folder, as the original or as an anonymized copy; no
 // ".ima" name holds a partial file; an original is gone only after its
-// record line is on disk; and every file the record names as written exists
-// or was taken up again by a later run.
+// record line is on disk; every file the record names as written exists or
+// was taken up again by a later run; and no temporary file outlives a run
+// that ended.
 #ifndef VEILMARK_TESTS_PROMISE_H_
 #define VEILMARK_TESTS_PROMISE_H_
 
@@ -16,7 +17,8 @@ class Promise {
   explicit Promise(const std::string& folder);
 
   // Checks the folder as it is now; returns what is broken, one line each.
-  std::vector<std::string> Broken() const;
+  // `runEnded`: a run ended, so no temporary file may be left.
+  std::vector<std::string> Broken(bool runEnded = true) const;
 
   // The names of the originals still in place, untouched.
   std::vector<std::string> UntouchedOriginals() const;
@@ -30,11 +32,5 @@ class Promise {
   std::string folder_;
   std::map<std::string, Original> originals_;  // by file name
 };
-
-// SOP Instance UID of the file at `path`, or "".
-std::string InstanceUid(const std::string& path);
-
-// Names of the "*.ima" entries of `folder`, in any letter case.
-std::vector<std::string> ImaNames(const std::string& folder);
 
 #endif  // VEILMARK_TESTS_PROMISE_H_

@@ -9,15 +9,15 @@
 
 #include <functional>
 
+#include "anonymize/folder_run.h"
 #include "anonymize/verified_save.h"
-#include "tests/promise.h"
-#include "tests/run_folder.h"
 #include "tests/test_folder.h"
 
 namespace {
 
-// Actions run once, on whichever thread of the run reaches the moment.
-std::function<void()> beforeOpen, beforeSave;
+// Run once, on whichever thread of the run reaches the moment; and on
+// every copy's temporary file.
+std::function<void()> beforeOpen, beforeSave, everyCopy;
 
 void RunOnce(std::function<void()>* action) {
   if (*action) {
@@ -40,111 +40,104 @@ extern "C" int stat(const char* path, struct stat* st) {
   return real(path, st);
 }
 
-// The temporary file of a save is made once the original is loaded and
-// before anything is written: the moment between the load and the save.
+// The temporary file of a copy is made once the original is loaded and
+// before the copy is written.
 extern "C" int mkostemps(char* name, int suffixLength, int flags) {
   using Real = int (*)(char*, int, int);
   static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "mkostemps"));
   RunOnce(&beforeSave);
+  if (everyCopy) everyCopy();
   return real(name, suffixLength, flags);
 }
 
-namespace {
-
-struct Race {
-  const char* what;
-  std::function<void(const ScratchFolder&)> act;
-};
-
-Fixture Large() {
-  Fixture fixture;
-  fixture.pixelBytes = 300 * 1024;
-  return fixture;
-}
-
-std::vector<Race> Races() {
-  return {
-      {"removed",
-       [](const ScratchFolder& f) { ::unlink((f / "IM1.ima").c_str()); }},
-      {"truncated",
-       [](const ScratchFolder& f) {
-         ::truncate((f / "IM1.ima").c_str(), 50 * 1024);
-       }},
-      {"replaced",
-       [](const ScratchFolder& f) {
-         Fixture other = Large();
-         other.patientName = "SMITH^ANN";
-         other.sopInstanceUid = "1.2.3.999";
-         f.Write("other.tmp", other);
-         ::rename((f / "other.tmp").c_str(), (f / "IM1.ima").c_str());
-       }},
-  };
-}
-
-}  // namespace
-
-TEST(Race, OriginalChangedBetweenListingAndLoad) {
-  for (const Race& race : Races()) {
-    SCOPED_TRACE(race.what);
-    ScratchFolder folder;
-    folder.Write("IM1.ima", Large());
-    beforeOpen = [&] { race.act(folder); };
-    std::string log = RunFolder(folder.path());
-    EXPECT_FALSE(beforeOpen) << "the original was never looked at";
-    std::string path = folder / "IM1.ima";
-    if (std::string(race.what) == "replaced") {
-      // What the name held when it was opened is what was anonymized.
-      EXPECT_EQ(InstanceUid(folder / "ANONSN20070801.ima"), "1.2.3.999");
-      EXPECT_FALSE(Exists(path));
-      EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 2u);
-    } else {
-      EXPECT_NE(log.find("ERROR:Couldn't load file: " + path + " ("),
-                std::string::npos)
-          << log;
-      EXPECT_EQ(ImaNames(folder.path()).size(), Exists(path) ? 1u : 0u);
-      EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 1u);
-    }
-  }
-}
-
-TEST(Race, OriginalChangedBetweenLoadAndSave) {
+TEST(Race, OriginalRemovedTruncatedOrReplacedUnderTheRun) {
+  const std::pair<const char*, std::function<void(const ScratchFolder&)>>
+      races[] = {
+          {"removed",
+           [](const ScratchFolder& f) { ::unlink((f / "IM1.ima").c_str()); }},
+          {"truncated",
+           [](const ScratchFolder& f) {
+             ::truncate((f / "IM1.ima").c_str(), 50 * 1024);
+           }},
+          {"replaced",
+           [](const ScratchFolder& f) {
+             Fixture other = Patient("SMITH^ANN", "20070801", 300 * 1024);
+             other.sopInstanceUid = "1.2.3.999";
+             f.Write("other.tmp", other);
+             ::rename((f / "other.tmp").c_str(), (f / "IM1.ima").c_str());
+           }},
+      };
   // A file read whole, and one whose large values are read from it while
   // the copy is written.
   for (size_t pixelBytes : {size_t{300 * 1024}, size_t{kWholeFileBytes}}) {
-    for (const Race& race : Races()) {
-      const std::string what = race.what;
-      SCOPED_TRACE(what + " " + std::to_string(pixelBytes));
-      ScratchFolder folder;
-      Fixture fixture;
-      fixture.pixelBytes = pixelBytes;
-      folder.Write("IM1.ima", fixture);
-      std::string before = DatasetWithoutPatientName(folder / "IM1.ima");
-      beforeSave = [&] { race.act(folder); };
-      std::string log = RunFolder(folder.path());
-      EXPECT_FALSE(beforeSave) << "no save was started";
-      std::string path = folder / "IM1.ima";
-      std::string copy = folder / "ANONDN20070801.ima";
-      if (what == "truncated" && pixelBytes == kWholeFileBytes) {
-        // Cut short under the save: refused, nothing published or recorded.
-        EXPECT_NE(log.find("ERROR:Couldn't save new file: " + copy),
-                  std::string::npos)
-            << log;
-        EXPECT_FALSE(Exists(copy));
-        EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 1u);
-        continue;
-      }
-      // The file that was loaded is copied whole whatever became of its
-      // name; a name that now holds something else, or a file written to
-      // since, is not removed.
-      EXPECT_EQ(DatasetWithoutPatientName(copy), before);
-      EXPECT_NE(log.find("ERROR:Couldn't delete old file: " + path),
-                std::string::npos)
-          << log;
-      EXPECT_EQ(ReadRecord(folder / "anonymous_record.csv").size(), 2u);
-      EXPECT_EQ(Exists(path), what != "removed");
-      if (what == "replaced") {
-        EXPECT_EQ(InstanceUid(path), "1.2.3.999");
+    for (bool afterLoad : {false, true}) {
+      for (const auto& [what, act] : races) {
+        SCOPED_TRACE(std::string(what) +
+                     (afterLoad ? " after the load " : " ") +
+                     std::to_string(pixelBytes));
+        ScratchFolder folder;
+        folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801", pixelBytes));
+        const std::string before =
+            DatasetWithoutPatientName(folder / "IM1.ima");
+        (afterLoad ? beforeSave : beforeOpen) = [&] { act(folder); };
+        const std::string log = RunFolder(folder.path());
+        EXPECT_FALSE(beforeOpen || beforeSave) << "the moment never came";
+        const std::string path = folder / "IM1.ima";
+        const std::string copy = folder / "ANONDN20070801.ima";
+        const bool replaced = std::string(what) == "replaced";
+        if (!afterLoad) {
+          // What the name held when it was opened is what was anonymized.
+          if (replaced) {
+            EXPECT_EQ(InstanceUid(folder / "ANONSN20070801.ima"), "1.2.3.999");
+          } else {
+            EXPECT_NE(log.find("ERROR:Couldn't load file: " + path + " ("),
+                      std::string::npos)
+                << log;
+          }
+          EXPECT_EQ(ReadRecord(folder).size(), replaced ? 2u : 1u);
+        } else if (std::string(what) == "truncated" &&
+                   pixelBytes == kWholeFileBytes) {
+          // Cut short under the copy: refused, nothing published or recorded.
+          EXPECT_NE(log.find("ERROR:Couldn't save new file: " + copy),
+                    std::string::npos)
+              << log;
+          EXPECT_FALSE(Exists(copy));
+        } else {
+          // The file that was loaded is copied whole; a name that now holds
+          // something else, or a file written to since, is not removed.
+          EXPECT_EQ(DatasetWithoutPatientName(copy), before);
+          EXPECT_NE(log.find("ERROR:Couldn't delete old file: " + path),
+                    std::string::npos)
+              << log;
+          EXPECT_EQ(Exists(path), std::string(what) != "removed");
+          if (replaced) {
+            EXPECT_EQ(InstanceUid(path), "1.2.3.999");
+          }
+        }
       }
     }
   }
+}
+
+TEST(Race, OneJobTakesOneFileAfterTheOther) {
+  ScratchFolder folder;
+  for (int i = 0; i < 6; ++i) {
+    folder.Write("IM" + std::to_string(i) + ".ima",
+                 Patient("DOE^JOHN", "20070801", 8192));
+  }
+  int overlapping = 0;  // copies begun while another was under way
+  everyCopy = [&] {
+    for (const std::string& name : folder.Names()) {
+      overlapping += name.rfind(".veilmark-", 0) == 0;
+    }
+  };
+  struct : RunLog {
+    void Add(const LogLine&) override {}
+  } quiet;
+  RunOptions options;
+  options.jobs = 1;
+  EXPECT_EQ(FolderRun(folder.path().c_str(), &quiet, options).Run().modified,
+            6);
+  everyCopy = nullptr;
+  EXPECT_EQ(overlapping, 0);
 }

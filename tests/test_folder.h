@@ -1,12 +1,14 @@
-// Helpers for tests that run on real folders: a scratch folder, reading
-// files and the record back, and comparing datasets on disk.
+// What the tests over real folders share: a scratch folder, fixtures of
+// made-up patients, and a press of "Anonymize" without a window.
 #ifndef VEILMARK_TESTS_TEST_FOLDER_H_
 #define VEILMARK_TESTS_TEST_FOLDER_H_
 
 #include <string>
 #include <vector>
 
+#include "anonymize/veilmark_dlg.h"
 #include "fixtures/fixture.h"
+#include "tests/files.h"
 
 // A fresh folder under the system's temporary folder, removed (with
 // whatever permissions the test left) when the object goes.
@@ -20,28 +22,21 @@ class ScratchFolder {
   }
   // Writes `fixture` as `name`; fails the test on error.
   void Write(const std::string& name, const Fixture& fixture) const;
-  // Names in the folder, sorted; "." and ".." left out.
-  std::vector<std::string> Names() const;
+  std::vector<std::string> Names() const { return ::Names(path_); }
 
  private:
   std::string path_;
 };
 
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
+Fixture Patient(const std::string& name, const std::string& date,
+                size_t pixelBytes = 0);
 
-// The record file parsed as CSV (quoted fields allowed), one row per line.
-// Unless `allowCutLine`, the file must end in CR LF.
-std::vector<std::vector<std::string>> ReadRecord(const std::string& path,
-                                                 bool allowCutLine = false);
+// The record of `folder`, which must parse and end in CR LF.
+Rows ReadRecord(const ScratchFolder& folder);
 
-// The dataset of the file at `path`, encoded without its patient name, in
-// the file's own transfer syntax, with the syntax's name in front. Two files
-// whose datasets differ only in the patient name give the same text.
-std::string DatasetWithoutPatientName(const std::string& path);
-
-// The patient name stored in the file at `path`, or "<unreadable>".
-std::string StoredPatientName(const std::string& path);
+// Presses "Anonymize" with `folder` in the folder box; returns the lines
+// the log gained.
+std::string RunFolder(CVeilmarkDlg* dlg, const std::string& folder);
+std::string RunFolder(const std::string& folder);
 
 #endif  // VEILMARK_TESTS_TEST_FOLDER_H_

@@ -6,7 +6,6 @@
 
 BEGIN_MESSAGE_MAP(CVeilmarkDlg, CDialog)
 ON_WM_PAINT()
-ON_WM_QUERYDRAGICON()
 ON_BN_CLICKED(IDC_SELECT_FOLDER, &CVeilmarkDlg::OnSelectFolder)
 ON_BN_CLICKED(IDC_ANONYMIZE, &CVeilmarkDlg::OnAnonymize)
 END_MESSAGE_MAP()
@@ -34,8 +33,6 @@ void CVeilmarkDlg::OnPaint() {
     CDialog::OnPaint();
   }
 }
-
-HCURSOR CVeilmarkDlg::OnQueryDragIcon() { return m_hIcon; }
 
 void CVeilmarkDlg::OnSelectFolder() {
   m_folder = BrowseForFolder();

@@ -1,9 +1,8 @@
-// The resource script: dialog template 102, icon 128 and the version
-// information, as data. Linked into the windowed program, it registers
-// itself as the program's resources.
+// The resource script: dialog template 102 and icon 128, as data. Linked
+// into the windowed program, it registers itself as the program's
+// resources.
 #include "platform/resources.h"
 #include "ui/resource.h"
-#include "veilmark_version.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ const DialogTemplate kDialogs[] = {
     {IDD_VEILMARK_DIALOG, 0, 0, 246, 153,
      WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
          DS_SHELLFONT,
-     WS_EX_APPWINDOW, "Veilmark", "MS Shell Dlg", 8, kMainDialogItems,
+     "Veilmark", kMainDialogItems,
      sizeof kMainDialogItems / sizeof kMainDialogItems[0]},
 };
 
@@ -63,19 +62,11 @@ const IconResource kIcons[] = {
      sizeof kMainIconPalette / sizeof kMainIconPalette[0]},
 };
 
-const VersionResource kVersion = {
-    {VEILMARK_VERSION_WORDS},
-    {VEILMARK_VERSION_WORDS},
-    "Veilmark.exe",
-    "Veilmark.exe",
-    0x0409,
-    1252,
-};
-
 const ResourceModule kModule = {
-    kDialogs,  sizeof kDialogs / sizeof kDialogs[0],
-    kIcons,    sizeof kIcons / sizeof kIcons[0],
-    &kVersion,
+    kDialogs,
+    sizeof kDialogs / sizeof kDialogs[0],
+    kIcons,
+    sizeof kIcons / sizeof kIcons[0],
 };
 
 const bool kRegistered = RegisterResourceModule(&kModule);

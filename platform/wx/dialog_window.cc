@@ -51,15 +51,19 @@ class WindowPaintDevice : public PaintDevice {
 
 }  // namespace
 
-wxBEGIN_EVENT_TABLE(DialogWindow,
-                    wxDialog) EVT_INIT_DIALOG(DialogWindow::OnInitDialogEvent)
-    EVT_BUTTON(wxID_ANY, DialogWindow::OnButton)
-        EVT_CLOSE(DialogWindow::OnClose) EVT_CHAR_HOOK(DialogWindow::OnCharHook)
-            EVT_PAINT(DialogWindow::OnPaintEvent) wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(DialogWindow, wxDialog)
+  EVT_INIT_DIALOG(DialogWindow::OnInitDialogEvent)
+  EVT_BUTTON(wxID_ANY, DialogWindow::OnButton)
+  EVT_CLOSE(DialogWindow::OnClose)
+  EVT_CHAR_HOOK(DialogWindow::OnCharHook)
+  EVT_PAINT(DialogWindow::OnPaintEvent)
+wxEND_EVENT_TABLE()
+    // clang-format on
 
-                DialogWindow::DialogWindow(
-                    CDialog* dialog, const DialogTemplate& dialog_template,
-                    wxWindow* parent)
+    DialogWindow::DialogWindow(CDialog* dialog,
+                               const DialogTemplate& dialog_template,
+                               wxWindow* parent)
     : dialog_(dialog) {
   Create(parent, wxID_ANY, DisplayString(dialog_template.caption),
          wxDefaultPosition, wxDefaultSize, FrameStyle(dialog_template.style));
@@ -117,11 +121,15 @@ void DialogWindow::ExchangeText(int id, CString& value, bool save) {
   if (!box) return;
   if (save) {
     value = CString(box->Save());
-  } else if (box->Load(value.str(), value.stamp()) &&
+  } else if (box->Load(value.str()) &&
              std::find(changed_boxes_.begin(), changed_boxes_.end(), box) ==
                  changed_boxes_.end()) {
     changed_boxes_.push_back(box);
   }
+}
+
+void DialogWindow::AppendText(int id, const CString& text) {
+  if (TextBox* box = Box(id)) box->Append(text.str());
 }
 
 void DialogWindow::EndExchange(bool save) {

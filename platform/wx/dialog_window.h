@@ -28,6 +28,7 @@ class DialogWindow : public wxDialog, public DialogControls {
 
   // DialogControls
   void ExchangeText(int id, CString& value, bool save) override;
+  void AppendText(int id, const CString& text) override;
   void EndExchange(bool save) override;
   void Finish(int result) override;
   LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

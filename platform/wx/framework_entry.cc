@@ -1,4 +1,4 @@
-// The framework's entry on wxWidgets: starts the toolkit, installs the
+// The framework's entry on wxWidgets: starts wxWidgets, installs the
 // window system and runs the application object.
 #include <wx/app.h>
 #include <wx/init.h>
@@ -26,7 +26,7 @@ int AfxWinMain(int argc, char** argv) {
 
   wxApp::SetInstance(new wxApp);
   if (!wxEntryStart(argc, argv)) {
-    // The toolkit has said why (no display, as a rule).
+    // wxWidgets has said why (no display, as a rule).
     return 1;
   }
   if (app->m_pszAppName) wxTheApp->SetAppName(app->m_pszAppName);

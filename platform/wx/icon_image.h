@@ -1,4 +1,4 @@
-// Icons from the program's resources as the toolkit's icons.
+// Icons from the program's resources as wxWidgets' icons.
 #ifndef VEILMARK_PLATFORM_WX_ICON_IMAGE_H_
 #define VEILMARK_PLATFORM_WX_ICON_IMAGE_H_
 

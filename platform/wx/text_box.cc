@@ -22,18 +22,24 @@ wxString DisplayString(std::string_view bytes) {
   return ToWxString(DecodeForDisplay(bytes));
 }
 
-bool TextBox::Load(const std::string& bytes, unsigned long long stamp) {
-  bool sameText = stamp != 0 && stamp == stamp_;
-  stamp_ = stamp;
-  bool extends = !control_->IsModified() && bytes.size() >= shown_.size() &&
-                 (sameText || bytes.compare(0, shown_.size(), shown_) == 0) &&
-                 EndsOnCharacterBoundary(shown_);
-  if (extends && bytes.size() == shown_.size()) return false;
-  if (extends) {
-    shown_.append(bytes, shown_.size(), std::string::npos);
-  } else {
-    ShowWhole(bytes);
+void TextBox::Append(const std::string& text) {
+  if (control_->IsModified() || !EndsOnCharacterBoundary(shown_)) return;
+  shown_ += text;
+  appended_ += text;
+}
+
+bool TextBox::Load(const std::string& bytes) {
+  std::string appended;
+  appended.swap(appended_);
+  const bool edited = control_->IsModified();
+  // The text the box shows already, with the line Append just added.
+  if (!edited && !appended.empty() && bytes.size() == shown_.size() &&
+      bytes.compare(bytes.size() - appended.size(), appended.size(),
+                    appended) == 0) {
+    return true;
   }
+  if (!edited && appended.empty() && bytes == shown_) return false;
+  ShowWhole(bytes);
   return true;
 }
 
@@ -50,7 +56,6 @@ void TextBox::Flush() {
 
 std::string TextBox::Save() {
   Flush();
-  stamp_ = 0;  // the caller's text is about to be replaced
   if (!control_->IsModified()) return shown_;
   std::u32string edited = FromWxString(control_->GetValue());
   std::string bytes = BytesAfterEdit(shown_, edited);

@@ -16,12 +16,13 @@ class TextBox {
  public:
   explicit TextBox(wxTextCtrl* control) : control_(control) {}
 
-  // Shows `bytes`. When the box, unedited, already holds their start, only
-  // the rest is added, so that a growing log costs the same for each line;
-  // the rest waits for Flush. A box of several lines then shows its end.
-  // True when the box changed. `stamp` is the text's CString stamp: the
-  // same stamp as last time spares comparing the whole text again.
-  bool Load(const std::string& bytes, unsigned long long stamp = 0);
+  // Adds `text` at the end of the box, unless the user edited it: a log
+  // grows a line at a time, and each line costs the same.
+  void Append(const std::string& text);
+  // Shows `bytes`: a text that is what the box showed and the line Append
+  // added since is shown already. What is added waits for Flush; a box of
+  // several lines then shows its end. True when the box changed.
+  bool Load(const std::string& bytes);
   // Puts the text added since the last flush into the control.
   void Flush();
   // The box's bytes: those last shown, with the user's edits if any.
@@ -35,9 +36,9 @@ class TextBox {
   void ShowWhole(const std::string& bytes);
 
   wxTextCtrl* control_;
-  std::string shown_;   // the bytes the box shows, unless edited since
-  size_t flushed_ = 0;  // how many of them the control holds
-  unsigned long long stamp_ = 0;  // of the text last loaded, if it had one
+  std::string shown_;     // the bytes the box shows, unless edited since
+  size_t flushed_ = 0;    // how many of them the control holds
+  std::string appended_;  // what Append added since the last Load
 };
 
 #endif  // VEILMARK_PLATFORM_WX_TEXT_BOX_H_

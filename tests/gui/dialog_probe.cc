@@ -1,4 +1,4 @@
-#include "platform/wx/dialog_probe.h"
+#include "tests/gui/dialog_probe.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -17,9 +17,12 @@ std::string Utf8(const wxString& text) {
   return std::string(buffer.data(), buffer.length());
 }
 
-wxWindow* Control(DialogWindow* window, int id) {
+template <typename Control>
+Control* Find(DialogWindow* window, int id) {
   wxWindow* control = window->FindWindow(id);
-  return control && control->GetParent() == window ? control : nullptr;
+  return control && control->GetParent() == window
+             ? dynamic_cast<Control*>(control)
+             : nullptr;
 }
 
 }  // namespace
@@ -30,9 +33,8 @@ INT_PTR DialogProbe::Run(CDialog* dialog,
   // script then.
   auto live = std::make_shared<bool>(true);
   wxTheApp->CallAfter([dialog, &script, live] {
-    if (!*live) return;
     auto* window = dynamic_cast<DialogWindow*>(dialog->controls());
-    if (!window) return;
+    if (!*live || !window) return;
     DialogProbe probe(window);
     for (int i = 0; i < 100 && !window->IsShownOnScreen(); ++i) {
       wxMilliSleep(10);
@@ -54,50 +56,6 @@ bool DialogProbe::Resizable() const {
   return window_->HasFlag(wxRESIZE_BORDER);
 }
 
-bool DialogProbe::HasMinimizeBox() const {
-  return window_->HasFlag(wxMINIMIZE_BOX);
-}
-
-bool DialogProbe::HasMaximizeBox() const {
-  return window_->HasFlag(wxMAXIMIZE_BOX);
-}
-
-int DialogProbe::ClientWidth() const { return window_->GetClientSize().x; }
-
-int DialogProbe::ClientHeight() const { return window_->GetClientSize().y; }
-
-int DialogProbe::PixelsX(int dialog_units) const {
-  return window_->ConvertDialogToPixels(wxPoint(dialog_units, 0)).x;
-}
-
-int DialogProbe::PixelsY(int dialog_units) const {
-  return window_->ConvertDialogToPixels(wxPoint(0, dialog_units)).y;
-}
-
-std::vector<ControlView> DialogProbe::Controls() const {
-  std::vector<ControlView> views;
-  for (wxWindow* child : window_->GetChildren()) {
-    ControlView view{};
-    view.id = child->GetId();
-    if (auto* text = dynamic_cast<wxTextCtrl*>(child)) {
-      view.kind = text->IsMultiLine() ? "multi-line edit" : "edit";
-      view.text = Utf8(text->GetValue());
-    } else if (dynamic_cast<wxButton*>(child)) {
-      view.kind = "button";
-      view.text = Utf8(child->GetLabel());
-    } else {
-      view.kind = "other";
-    }
-    view.isDefault = window_->GetDefaultItem() == child;
-    view.tabStop = child->CanAcceptFocusFromKeyboard();
-    wxRect rect = child->GetRect();
-    view.x = rect.x, view.y = rect.y;
-    view.width = rect.width, view.height = rect.height;
-    views.push_back(view);
-  }
-  return views;
-}
-
 int DialogProbe::FocusedId() const {
   for (wxWindow* focus = wxWindow::FindFocus(); focus;
        focus = focus->GetParent()) {
@@ -107,7 +65,7 @@ int DialogProbe::FocusedId() const {
 }
 
 std::string DialogProbe::Text(int id) const {
-  auto* text = dynamic_cast<wxTextCtrl*>(Control(window_, id));
+  auto* text = Find<wxTextCtrl>(window_, id);
   return text ? Utf8(text->GetValue()) : std::string();
 }
 
@@ -119,19 +77,19 @@ bool DialogProbe::ShowsEnd(int id) const {
 bool DialogProbe::IsOpen() const { return window_->IsModal(); }
 
 void DialogProbe::Click(int id) {
-  auto* button = dynamic_cast<wxButton*>(Control(window_, id));
-  if (!button) return;
-  wxCommandEvent click(wxEVT_BUTTON, id);
-  click.SetEventObject(button);
-  button->GetEventHandler()->ProcessEvent(click);
+  if (auto* button = Find<wxButton>(window_, id)) {
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    click.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(click);
+  }
   Settle();
 }
 
 void DialogProbe::Type(int id, const std::string& utf8) {
-  auto* text = dynamic_cast<wxTextCtrl*>(Control(window_, id));
-  if (!text) return;
-  text->SetValue(wxString::FromUTF8(utf8.data(), utf8.size()));
-  text->MarkDirty();
+  if (auto* text = Find<wxTextCtrl>(window_, id)) {
+    text->SetValue(wxString::FromUTF8(utf8.data(), utf8.size()));
+    text->MarkDirty();
+  }
   Settle();
 }
 
@@ -140,10 +98,9 @@ void DialogProbe::PressEnter(int id) { PressKey(id, WXK_RETURN); }
 void DialogProbe::PressEscape(int id) { PressKey(id, WXK_ESCAPE); }
 
 void DialogProbe::PressKey(int id, int key) {
-  if (wxWindow* control = Control(window_, id)) control->SetFocus();
+  if (auto* control = Find<wxWindow>(window_, id)) control->SetFocus();
   Settle();
-  wxUIActionSimulator keyboard;
-  keyboard.Char(key);
+  wxUIActionSimulator().Char(key);
   // A button pressed by a key shows itself pressed for a quarter of a
   // second before it reports the click.
   for (int i = 0; i < 50 && IsOpen(); ++i) {
@@ -153,9 +110,7 @@ void DialogProbe::PressKey(int id, int key) {
 }
 
 void DialogProbe::ScrollToStart(int id) {
-  auto* text = dynamic_cast<wxTextCtrl*>(Control(window_, id));
-  if (!text) return;
-  text->ShowPosition(0);
+  if (auto* text = Find<wxTextCtrl>(window_, id)) text->ShowPosition(0);
   Settle();
 }
 

@@ -1,0 +1,399 @@
+// Runs over whole folders: what the log says, what is left on disk and what
+// the record holds, whatever the number of threads.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <iterator>
+
+#include "anonymize/folder_run.h"
+#include "anonymize/prepared_file.h"
+#include "anonymize/record_file.h"
+#include "anonymize/verified_save.h"
+#include "tests/promise.h"
+#include "tests/test_folder.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const char kHeader[] =
+    "Original Filename,Anonymous Filename,Original Patient Name,"
+    "Anonymous Patient Name\r\n";
+
+// The log as the dialog shows it, with the folder's path as FOLDER.
+struct TextLog : RunLog {
+  explicit TextLog(const std::string& path) : folder(path) {}
+  void Add(const LogLine& line) override {
+    std::string message = line.message.str();
+    for (size_t at; (at = message.find(folder)) != std::string::npos;) {
+      message.replace(at, folder.size(), "FOLDER");
+    }
+    text += (line.error ? "ERROR:" : "") + message + "\r\n";
+  }
+  std::string folder, text;
+};
+
+std::string RunOver(const ScratchFolder& folder, int jobs = 0,
+                    bool dryRun = false) {
+  TextLog log(folder.path());
+  RunOptions options;
+  options.jobs = jobs;
+  options.dryRun = dryRun;
+  FolderRun(folder.path().c_str(), &log, options).Run();
+  return log.text;
+}
+
+// Limits the size of every file this process writes, for the length of a
+// scope, so that writes past it fail.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    struct rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+ private:
+  struct rlimit saved_;
+};
+
+// Files that fail, names that collide with each other and with originals
+// the run deletes, a kept original, and values left in the file on load.
+void WriteMixedFolder(const ScratchFolder& folder) {
+  for (int i = 0; i < 60; ++i) {
+    Fixture fixture = Patient(i % 3 ? "SMITH^ANN" : "DOE^JOHN", "20070802",
+                              i % 7 ? 2048 : 20000);
+    fixture.privateBytes = i % 5 ? 0 : 6000;
+    fixture.sopInstanceUid = "1.2.3." + std::to_string(i);
+    folder.Write("IM" + std::to_string(100 + i) + ".ima", fixture);
+  }
+  // Anonymized before: each maps onto the names of the others.
+  for (const char* name :
+       {"ANONA220070802.ima", "ANONA220070802_2.ima", "ANONA220070802_3.ima"}) {
+    folder.Write(name, Patient("ANONSN20070802", "20070802"));
+  }
+  Fixture noName;
+  noName.patientNamePresence = Presence::kAbsent;
+  folder.Write("IM105x.ima", noName);
+  WriteBytes(folder / "IM107x.ima", "not DICOM at all");
+  ::mkdir((folder / "IM111x.ima").c_str(), 0777);
+  folder.Write("IM113x.ima", Patient("SMITH^ANN", "20070802"));
+  ::chmod((folder / "IM113x.ima").c_str(), 0444);  // kept, but counted
+}
+
+void CopyFolder(const ScratchFolder& from, const ScratchFolder& to) {
+  for (const std::string& name : from.Names()) {
+    struct stat st;
+    ::lstat((from / name).c_str(), &st);
+    if (S_ISDIR(st.st_mode)) {
+      ::mkdir((to / name).c_str(), 0777);
+    } else {
+      WriteBytes(to / name, ReadBytes(from / name));
+      ::chmod((to / name).c_str(), st.st_mode & 07777);
+    }
+  }
+}
+
+// Every entry of `folder` with its permissions, times and bytes.
+std::string Snapshot(const ScratchFolder& folder) {
+  std::string all;
+  for (const std::string& name : folder.Names()) {
+    struct stat st;
+    ::lstat((folder / name).c_str(), &st);
+    all += name + " " + std::to_string(st.st_mode) + " " +
+           std::to_string(st.st_mtim.tv_nsec) + "\n" + ReadBytes(folder / name);
+  }
+  return all;
+}
+
+}  // namespace
+
+TEST(Run, TheLogAndTheRecordGrowRunByRun) {
+  ScratchFolder folder;
+  CVeilmarkDlg dlg;
+  EXPECT_EQ(RunFolder(&dlg, folder.path()), "Done. 0 file(s) modified.\r\n");
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
+
+  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  folder.Write("IM0002.ima", Patient("  SMITH^ANN  ", "        "));
+  folder.Write("IM.0003.IMA", Patient("M\xFC^X", "20070803", 20000));
+  const std::string before = DatasetWithoutPatientName(folder / "IM.0003.IMA");
+  EXPECT_EQ(RunFolder(&dlg, folder.path()),
+            "Anonymizing file: IM.0003.IMA\r\n"
+            "Anonymizing file: IM0001.ima\r\n"
+            "Anonymizing file: IM0002.ima\r\n"
+            "Done. 3 file(s) modified.\r\n");
+  // Leading blanks kept, trailing dropped; a date of blanks only is empty;
+  // bytes are bytes; the extension runs from the first dot.
+  EXPECT_EQ(folder.Names(),
+            (Strings{"ANON N.ima", "ANONDN20070801.ima",
+                     "ANONMX20070803.0003.IMA", "anonymous_record.csv"}));
+  const std::string copy = folder / "ANONMX20070803.0003.IMA";
+  EXPECT_EQ(StoredPatientName(copy), "ANONMX20070803");
+  EXPECT_EQ(DatasetWithoutPatientName(copy), before);
+  // A copy gets the permissions any new file of the user gets.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat st;
+  ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+
+  // The next run takes up what the last one wrote, and keeps its lines.
+  // DCMTK wrote the date of blanks only with no value, which is no date.
+  EXPECT_EQ(RunFolder(&dlg, folder.path()),
+            "Anonymizing file: ANON N.ima\r\n"
+            "ERROR:No study date in file: " +
+                folder.path() +
+                "/ANON N.ima\r\n"
+                "Anonymizing file: ANONDN20070801.ima\r\n"
+                "Anonymizing file: ANONMX20070803.0003.IMA\r\n"
+                "Done. 2 file(s) modified.\r\n");
+  EXPECT_EQ(dlg.m_log.str().rfind("Done. 0 file(s) modified.\r\n", 0), 0u);
+  EXPECT_EQ(
+      ReadBytes(folder / "anonymous_record.csv"),
+      std::string(kHeader) +
+          "IM.0003.IMA,ANONMX20070803.0003.IMA,M\xFC^X,ANONMX20070803\r\n"
+          "IM0001.ima,ANONDN20070801.ima,DOE^JOHN,ANONDN20070801\r\n"
+          "IM0002.ima,ANON N.ima,  SMITH^ANN,ANON N\r\n"
+          "ANONDN20070801.ima,ANONA120070801.ima,ANONDN20070801,"
+          "ANONA120070801\r\n"
+          "ANONMX20070803.0003.IMA,ANONA320070803.0003.IMA,ANONMX20070803,"
+          "ANONA320070803\r\n");
+}
+
+TEST(Run, NamesAreTheFirstFreeAndNeverReplaceAFile) {
+  ScratchFolder folder;
+  for (const char* name : {"a.ima", "b.ima", "c.ima"}) {
+    folder.Write(name, Patient("SMITH^ANN", "20070802", 20000));
+  }
+  const std::string c = DatasetWithoutPatientName(folder / "c.ima");
+  // Names taken by something else than a file are skipped, not followed.
+  ::mkdir((folder / "ANONSN20070802_2.ima").c_str(), 0777);
+  ::symlink((folder / "outside").c_str(),
+            (folder / "ANONSN20070802_3.ima").c_str());
+  RunOver(folder);
+  EXPECT_FALSE(Exists(folder / "outside"));
+  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONSN20070802_5.ima"), c);
+  ::rmdir((folder / "ANONSN20070802_2.ima").c_str());
+  ::unlink((folder / "ANONSN20070802_3.ima").c_str());
+
+  // The next pass maps all three to ANONA2...; the one after that maps each
+  // onto its own name, taken until its original is gone.
+  RunOver(folder);
+  RunOver(folder);
+  EXPECT_EQ(folder.Names(),
+            (Strings{"ANONA220070802.ima", "ANONA220070802_2.ima",
+                     "ANONA220070802_4.ima", "anonymous_record.csv"}));
+  Rows rows = ReadRecord(folder);
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows[7][0] + ">" + rows[7][1],
+            "ANONA220070802.ima>ANONA220070802_4.ima");
+  EXPECT_EQ(rows[8][0] + ">" + rows[8][1],
+            "ANONA220070802_2.ima>ANONA220070802.ima");
+  EXPECT_EQ(rows[9][0] + ">" + rows[9][1],
+            "ANONA220070802_3.ima>ANONA220070802_2.ima");
+  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONA220070802_2.ima"), c);
+}
+
+TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
+  ScratchFolder folder;
+  struct Case {
+    const char* file;
+    Fixture fixture;
+    const char* message;  // after "ERROR:", before ": PATH"
+  } cases[] = {
+      {"a", Patient("", "20070801"), "No patient name in file"},
+      {"b", Patient("    ", "20070801"), "No patient name in file"},
+      {"c", Patient("DOE^JOHN", ""), "No study date in file"},
+      {"d", Patient("/DOE^JOHN", "20070801"),
+       "Anonymous patient name can't be used as a file name"},
+      {"e", Patient("DOE^JOHN", "2007\x7f"),
+       "Anonymous patient name can't "
+       "be used as a file name"},
+      {"f", Patient("DOE^JOHN", std::string("2007\n0801", 9)),
+       "Anonymous patient name can't be used as a file name"},
+  };
+  cases[0].fixture.patientNamePresence = Presence::kEmpty;
+  cases[2].fixture.studyDatePresence = Presence::kAbsent;
+  std::string log;
+  for (const Case& c : cases) {
+    folder.Write(std::string(c.file) + ".ima", c.fixture);
+    log += "Anonymizing file: " + std::string(c.file) +
+           ".ima\r\nERROR:" + c.message + ": FOLDER/" + c.file + ".ima\r\n";
+  }
+  // Entries that are not files are refused before they are opened.
+  ASSERT_EQ(::symlink("/nonexistent", (folder / "g.ima").c_str()), 0);
+  ASSERT_EQ(::mkdir((folder / "h.ima").c_str(), 0777), 0);
+  ASSERT_EQ(::mkfifo((folder / "i.ima").c_str(), 0666), 0);
+  // A read-only original is kept, but its copy counts.
+  folder.Write("j.ima", Patient("DOE^JOHN", "20070801"));
+  ::chmod((folder / "j.ima").c_str(), 0444);
+  log +=
+      "Anonymizing file: g.ima\r\nERROR:Couldn't load file: FOLDER/g.ima (No "
+      "such file or directory)\r\n"
+      "Anonymizing file: h.ima\r\nERROR:Couldn't load file: FOLDER/h.ima "
+      "(not a regular file)\r\n"
+      "Anonymizing file: i.ima\r\nERROR:Couldn't load file: FOLDER/i.ima "
+      "(not a regular file)\r\n"
+      "Anonymizing file: j.ima\r\nERROR:Couldn't delete old file: "
+      "FOLDER/j.ima\r\nDone. 1 file(s) modified.\r\n";
+  EXPECT_EQ(RunOver(folder), log);
+  EXPECT_EQ(folder.Names().size(), 12u);  // all ten, the copy and the record
+
+  // The listing takes only names with a dot; one without gets no copy.
+  FileJob job;
+  job.fileName = "k";
+  folder.Write("k", Patient("DOE^JOHN", "20070801"));
+  PrepareFile(folder.path().c_str(), false, &job);
+  ASSERT_EQ(job.lines.size(), 2u);
+  EXPECT_EQ(job.lines[1].message,
+            "Couldn't create anonymous file\r\nUnable to find first '.' in "
+            "original filename: k.\r\nQuitting...");
+}
+
+TEST(Run, WhatCannotBeWrittenKeepsTheOriginal) {
+  ScratchFolder folder;
+  // An earlier record far larger than the files.
+  const std::string earlier =
+      std::string(kHeader) + std::string(200000, 'x') + "\r\n";
+  WriteBytes(folder / "anonymous_record.csv", earlier);
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  folder.Write("IM2.ima", Patient("SMITH^ANN", "20070802", 256 * 1024));
+  Promise promise(folder.path());
+  std::string log;
+  {
+    FileSizeLimit limit(100000);  // the small copy, but no record line
+    log = RunOver(folder, 1);
+  }
+  EXPECT_EQ(log,
+            "Anonymizing file: IM1.ima\r\n"
+            "ERROR:Couldn't write to anonymous_record.csv: File too large\r\n"
+            "Anonymizing file: IM2.ima\r\n"
+            "ERROR:Couldn't save new file: FOLDER/ANONSN20070802.ima\r\n"
+            "Done. 0 file(s) modified.\r\n");
+  EXPECT_EQ(promise.UntouchedOriginals(), (Strings{"IM1.ima", "IM2.ima"}));
+  EXPECT_EQ(folder.Names(),
+            (Strings{"IM1.ima", "IM2.ima", "anonymous_record.csv"}));
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), earlier);
+}
+
+TEST(Run, SameOutputAtAnyNumberOfJobs) {
+  ScratchFolder sequential, parallel;
+  WriteMixedFolder(sequential);
+  CopyFolder(sequential, parallel);
+
+  std::string log = RunOver(sequential, 1);
+  EXPECT_EQ(RunOver(parallel, 4), log);
+  EXPECT_NE(log.find("Done. 64 file(s) modified."), std::string::npos) << log;
+  EXPECT_EQ(sequential.Names(), parallel.Names());
+  for (const std::string& name : sequential.Names()) {
+    EXPECT_EQ(ReadBytes(sequential / name), ReadBytes(parallel / name)) << name;
+  }
+}
+
+TEST(Run, OneRunPerFolderClearsWhatAKilledOneLeft) {
+  ScratchFolder folder;
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  WriteBytes(folder / ".veilmark-Ab3dE9.tmp", "partial copy");
+  WriteBytes(folder / ".veilmark-Ab3dE9.tmp.keep", "not ours");
+  CFile other;
+  std::string error;
+  ASSERT_EQ(
+      OpenRecordFile(&other, (folder / "anonymous_record.csv").c_str(), &error),
+      RecordOpen::kOpened);
+  const std::string busy = "ERROR:Another run is using this folder: FOLDER\r\n";
+  EXPECT_EQ(RunOver(folder), busy);
+  EXPECT_EQ(RunOver(folder, 0, true), busy);
+  EXPECT_TRUE(Exists(folder / ".veilmark-Ab3dE9.tmp"));
+
+  other.Close();
+  RunOver(folder);
+  EXPECT_EQ(folder.Names(),
+            (Strings{".veilmark-Ab3dE9.tmp.keep", "ANONDN20070801.ima",
+                     "anonymous_record.csv"}));
+}
+
+TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
+  ScratchFolder folder;
+  WriteMixedFolder(folder);
+  WriteBytes(folder / "anonymous_record.csv", kHeader);
+  const std::string before = Snapshot(folder);
+  const std::string preview = RunOver(folder, 4, true);
+  EXPECT_EQ(Snapshot(folder), before);
+
+  // The run's log is the preview's, but for the new names and the last
+  // line; the names are those the run writes, in the same order.
+  std::string expected, named;
+  for (size_t at = 0; at < preview.size();) {
+    size_t end = preview.find("\r\n", at) + 2;
+    std::string line = preview.substr(at, end - at);
+    if (line.rfind("  -> ", 0) == 0) {
+      named += line.substr(5, line.size() - 7) + "\n";
+    } else if (line.rfind("Dry run: ", 0) == 0) {
+      expected +=
+          "Done. " + line.substr(9, line.find(" would") - 9) + " modified.\r\n";
+    } else {
+      expected += line;
+    }
+    at = end;
+  }
+  EXPECT_EQ(RunOver(folder, 4), expected);
+  std::string written;
+  Rows rows = ReadRecord(folder);
+  for (size_t i = 1; i < rows.size(); ++i) written += rows[i][1] + "\n";
+  EXPECT_EQ(written, named);
+
+  ScratchFolder missing;
+  ::rmdir(missing.path().c_str());
+  EXPECT_EQ(RunOver(missing, 0, true).rfind("ERROR:Couldn't create/open", 0),
+            0u);
+  ::mkdir(missing.path().c_str(), 0700);
+}
+
+TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {
+  struct Case {
+    const char* label;
+    E_TransferSyntax xfer;
+    size_t pixelBytes;
+    int frames;
+  } cases[] = {
+      {"implicit", EXS_LittleEndianImplicit, 4000, 1},
+      {"big_endian", EXS_BigEndianExplicit, 64 * 1024, 1},
+      {"deflated", EXS_DeflatedLittleEndianExplicit, 64 * 1024, 1},
+      {"encapsulated", EXS_JPEGProcess1, 3 * 20000, 3},
+      {"no_meta_header", EXS_LittleEndianImplicit, 10000, 1},
+      {"private_and_sequences", EXS_LittleEndianExplicit, 0, 1},
+      // Too large to be read whole: streamed from the original.
+      {"streamed", EXS_LittleEndianExplicit, kWholeFileBytes, 1},
+      {"streamed_big_endian", EXS_BigEndianExplicit, kWholeFileBytes, 1},
+      {"streamed_encapsulated", EXS_JPEGProcess1, kWholeFileBytes, 2},
+  };
+  ScratchFolder folder;
+  std::vector<std::string> before;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    Fixture fixture =
+        Patient("DOE^JOHN", "2007080" + std::to_string(i), cases[i].pixelBytes);
+    fixture.xfer = cases[i].xfer;
+    fixture.frames = cases[i].frames;
+    fixture.metaHeader = i != 4;
+    fixture.privateBytes = i == 5 ? 9000 : 0;
+    fixture.sequence = i == 5;
+    folder.Write(std::string(cases[i].label) + ".ima", fixture);
+    before.push_back(
+        DatasetWithoutPatientName(folder / cases[i].label + ".ima"));
+    ASSERT_FALSE(before.back().empty()) << cases[i].label;
+  }
+  RunOver(folder);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string name = "ANONDN2007080" + std::to_string(i);
+    EXPECT_EQ(StoredPatientName(folder / name + ".ima"), name);
+    EXPECT_EQ(DatasetWithoutPatientName(folder / name + ".ima"), before[i])
+        << cases[i].label;
+  }
+  EXPECT_EQ(Names(folder.path(), true).size(), std::size(cases));
+}
