@@ -12,17 +12,17 @@ static void Wait(void) {
   nanosleep(&delay, NULL);
 }
 
-#define SLOWED(name, params, args)                          \
-  int name params {                                          \
-    static int(*real) params;                                \
-    if (!real) *(void**)&real = dlsym(RTLD_NEXT, #name);     \
-    Wait();                                                  \
-    return real args;                                        \
+#define SLOWED(name, params, args)                       \
+  int name params {                                      \
+    static int(*real) params;                            \
+    if (!real) *(void**)&real = dlsym(RTLD_NEXT, #name); \
+    Wait();                                              \
+    return real args;                                    \
   }
 
 SLOWED(fsync, (int fd), (fd))
 SLOWED(fdatasync, (int fd), (fd))
 SLOWED(syncfs, (int fd), (fd))
-SLOWED(sync_file_range, (int fd, off64_t offset, off64_t nbytes,
-                         unsigned int flags),
+SLOWED(sync_file_range,
+       (int fd, off64_t offset, off64_t nbytes, unsigned int flags),
        (fd, offset, nbytes, flags))

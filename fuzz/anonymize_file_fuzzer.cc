@@ -118,7 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Check(Names(g_scratch) == std::vector<std::string>{"folder"},
         "something was written beside the folder", log.text);
-  Check(promise.Broken().empty(), "the promise", log.text);
+  std::string broken;
+  for (const std::string& line : promise.Broken()) broken += " " + line;
+  Check(broken.empty(), ("the promise:" + broken).c_str(), log.text);
   const std::vector<std::string> names = Names(g_folder);
   Rows rows;
   Check(ParseRecord(ReadBytes(record), &rows), "the record parses", log.text);

@@ -9,10 +9,7 @@ Promise::Promise(const std::string& folder) : folder_(folder) {
     Original& original = originals_[name];
     const std::string path = folder + "/" + name;
     original.bytes = ReadBytes(path);
-    original.uid = InstanceUid(path);
-    if (!original.uid.empty()) {
-      original.dataset = DatasetWithoutPatientName(path);
-    }
+    original.dataset = DatasetWithoutPatientName(path);
   }
 }
 
@@ -32,8 +29,12 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
   std::set<std::string> untouched;
   for (const std::string& name : UntouchedOriginals()) untouched.insert(name);
 
-  // Every .ima now in the folder is an untouched original or a whole copy.
-  std::multimap<std::string, std::string> copies;  // uid -> dataset
+  // Every .ima now in the folder is an untouched original or a whole copy
+  // of one.
+  std::set<std::string> originalDatasets, copies;
+  for (const auto& entry : originals_) {
+    originalDatasets.insert(entry.second.dataset);
+  }
   for (const std::string& name : Names(folder_)) {
     if (runEnded && name.rfind(".veilmark-", 0) == 0) {
       broken.push_back("temporary file left: " + name);
@@ -41,12 +42,11 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
   }
   for (const std::string& name : Names(folder_, true)) {
     if (untouched.count(name)) continue;
-    const std::string path = folder_ + "/" + name;
-    const std::string uid = InstanceUid(path);
-    if (uid.empty()) {
+    const std::string dataset = DatasetWithoutPatientName(folder_ + "/" + name);
+    if (dataset.empty() || !originalDatasets.count(dataset)) {
       broken.push_back("unreadable or partial file: " + name);
     } else {
-      copies.emplace(uid, DatasetWithoutPatientName(path));
+      copies.insert(dataset);
     }
   }
 
@@ -72,16 +72,13 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
 
   for (const auto& [name, original] : originals_) {
     if (untouched.count(name)) continue;
-    if (original.uid.empty()) {
+    if (original.dataset.empty()) {
       broken.push_back("unreadable original changed or gone: " + name);
       continue;
     }
-    bool whole = false;
-    auto range = copies.equal_range(original.uid);
-    for (auto it = range.first; it != range.second && !whole; ++it) {
-      whole = it->second == original.dataset;
+    if (!copies.count(original.dataset)) {
+      broken.push_back("original lost: " + name);
     }
-    if (!whole) broken.push_back("original lost: " + name);
     if (!recordedOriginals.count(name)) {
       broken.push_back("original gone without a record line: " + name);
     }

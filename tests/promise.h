@@ -26,8 +26,7 @@ class Promise {
  private:
   struct Original {
     std::string bytes;
-    std::string uid;      // empty when the toolkit cannot read it
-    std::string dataset;  // without the patient name
+    std::string dataset;  // without the patient name; empty when unreadable
   };
   std::string folder_;
   std::map<std::string, Original> originals_;  // by file name

@@ -71,7 +71,9 @@ TEST(Race, OriginalRemovedTruncatedOrReplacedUnderTheRun) {
   // the copy is written.
   for (size_t pixelBytes : {size_t{300 * 1024}, size_t{kWholeFileBytes}}) {
     for (bool afterLoad : {false, true}) {
-      for (const auto& [what, act] : races) {
+      for (const auto& race : races) {
+        const char* what = race.first;
+        const auto& act = race.second;
         SCOPED_TRACE(std::string(what) +
                      (afterLoad ? " after the load " : " ") +
                      std::to_string(pixelBytes));
