@@ -206,22 +206,24 @@ void FolderRun::Add(const LogLine& line) {
   log_->Add(line);
 }
 
+void FolderRun::AddV(bool error, const char* format, va_list args) {
+  LogLine line{error, CString()};
+  line.message.FormatV(format, args);
+  Add(line);
+}
+
 void FolderRun::Progress(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  LogLine line{false, CString()};
-  line.message.FormatV(format, args);
+  AddV(false, format, args);
   va_end(args);
-  Add(line);
 }
 
 void FolderRun::Error(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  LogLine line{true, CString()};
-  line.message.FormatV(format, args);
+  AddV(true, format, args);
   va_end(args);
-  Add(line);
 }
 
 std::vector<CString> FolderRun::List() const {

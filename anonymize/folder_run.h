@@ -6,6 +6,7 @@
 #ifndef VEILMARK_ANONYMIZE_FOLDER_RUN_H_
 #define VEILMARK_ANONYMIZE_FOLDER_RUN_H_
 
+#include <cstdarg>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ class FolderRun {
   void Progress(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Add(const LogLine& line);
+  void AddV(bool error, const char* format, va_list args);
   // The names of the folder's "*.ima" entries, in the order they are
   // taken up.
   std::vector<CString> List() const;

@@ -16,10 +16,13 @@ struct Result {
   std::string out;
 };
 
-Result RunCli(const std::string& arguments) {
+// Standard output only, unless `withErrors`.
+Result RunCli(const std::string& arguments, bool withErrors = false) {
   Result result{-1, ""};
-  FILE* pipe =
-      popen((VEILMARK_CLI " " + arguments + " 2>/dev/null").c_str(), "r");
+  FILE* pipe = popen(
+      (VEILMARK_CLI " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null"))
+          .c_str(),
+      "r");
   if (!pipe) return result;
   char buffer[4096];
   for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
@@ -70,6 +73,10 @@ TEST(Cli, RunThatCannotStartExitsWithTwo) {
         "--jobs", "/nonexistent/scans"}) {
     EXPECT_EQ(RunCli(usage).status, 2) << usage;
   }
+  // Bad usage says how to use it, on standard error.
+  EXPECT_EQ(RunCli("--frobnicate").out, "");
+  EXPECT_EQ(RunCli("--frobnicate", true).out.rfind("usage: veilmark-cli", 0),
+            0u);
 
   ScratchFolder folder;
   CFile other;

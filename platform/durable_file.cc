@@ -23,10 +23,7 @@ bool Failed(std::string* error) {
 bool SyncPath(const std::string& path, int flags, bool data_only,
               std::string* error) {
   int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-  if (fd < 0) {
-    *error = strerror(errno);
-    return false;
-  }
+  if (fd < 0) return Failed(error);
   int rc = data_only ? ::fdatasync(fd) : ::fsync(fd);
   int saved = errno;
   ::close(fd);

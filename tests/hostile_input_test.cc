@@ -15,10 +15,19 @@ namespace {
 
 std::string Le16(unsigned v) { return {char(v & 0xFF), char(v >> 8)}; }
 std::string Le32(unsigned v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
-std::string Element(unsigned group, unsigned element, const char* vr,
-                    const std::string& value) {
-  return Le16(group) + Le16(element) + vr + Le16(value.size()) + value;
-}
+std::string Be16(unsigned v) { return {char(v >> 8), char(v & 0xFF)}; }
+std::string Be32(unsigned v) { return Be16(v >> 16) + Be16(v & 0xFFFF); }
+
+// Explicit VR, in little or big endian byte order.
+struct Encoder {
+  bool big;
+  std::string U16(unsigned v) const { return big ? Be16(v) : Le16(v); }
+  std::string U32(unsigned v) const { return big ? Be32(v) : Le32(v); }
+  std::string Element(unsigned group, unsigned element, const char* vr,
+                      const std::string& value) const {
+    return U16(group) + U16(element) + vr + U16(value.size()) + value;
+  }
+};
 
 std::string RawDeflate(const std::string& bytes) {
   z_stream zs{};
@@ -35,24 +44,29 @@ std::string RawDeflate(const std::string& bytes) {
   return out;
 }
 
+enum class Encoding { kLittle, kBig, kDeflated };
+
 // A file whose dataset nests `levels` sequences of undefined length.
-std::string DeeplyNested(int levels, bool deflated) {
-  std::string uid = deflated ? "1.2.840.10008.1.2.1.99" : "1.2.840.10008.1.2.1";
+std::string DeeplyNested(int levels, Encoding encoding) {
+  static const char* const kUids[] = {
+      "1.2.840.10008.1.2.1", "1.2.840.10008.1.2.2", "1.2.840.10008.1.2.1.99"};
+  std::string uid = kUids[static_cast<int>(encoding)];
   uid += std::string(uid.size() % 2, '\0');
-  std::string meta = Element(2, 0x10, "UI", uid);
-  meta = Le16(2) + Le16(0) + "UL" + Le16(4) + Le32(meta.size()) + meta;
-  std::string dataset = Element(8, 0x20, "DA", "20070801") +
-                        Element(8, 0x18, "UI", "1.2.3.4.5.6.7.8") +
-                        Element(0x10, 0x10, "PN", "DOE^JOHN");
-  const std::string open = Le16(8) + Le16(0x1140) + "SQ" + Le16(0) +
-                           Le32(0xFFFFFFFF) + Le16(0xFFFE) + Le16(0xE000) +
-                           Le32(0xFFFFFFFF);
-  const std::string close = Le16(0xFFFE) + Le16(0xE00D) + Le32(0) +
-                            Le16(0xFFFE) + Le16(0xE0DD) + Le32(0);
+  const Encoder le{false}, e{encoding == Encoding::kBig};
+  std::string meta = le.Element(2, 0x10, "UI", uid);
+  meta = le.Element(2, 0, "UL", Le32(meta.size())) + meta;
+  std::string dataset = e.Element(8, 0x20, "DA", "20070801") +
+                        e.Element(8, 0x18, "UI", "1.2.3.4.5.6.7.8") +
+                        e.Element(0x10, 0x10, "PN", "DOE^JOHN");
+  const std::string open = e.U16(8) + e.U16(0x1140) + "SQ" + e.U16(0) +
+                           e.U32(0xFFFFFFFF) + e.U16(0xFFFE) + e.U16(0xE000) +
+                           e.U32(0xFFFFFFFF);
+  const std::string close = e.U16(0xFFFE) + e.U16(0xE00D) + e.U32(0) +
+                            e.U16(0xFFFE) + e.U16(0xE0DD) + e.U32(0);
   for (int i = 0; i < levels; ++i) dataset += open;
   for (int i = 0; i < levels; ++i) dataset += close;
   return std::string(128, '\0') + "DICM" + meta +
-         (deflated ? RawDeflate(dataset) : dataset);
+         (encoding == Encoding::kDeflated ? RawDeflate(dataset) : dataset);
 }
 
 }  // namespace
@@ -92,25 +106,28 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
 
 TEST(HostileInput, DeepSequencesAreTakenUpToALimit) {
   ScratchFolder folder;
-  WriteBytes(folder / "deep.ima", DeeplyNested(20000, false));
-  const std::string deeper = DeeplyNested(150000, false);
-  const std::string deflated = DeeplyNested(150000, true);
-  WriteBytes(folder / "deeper.ima", deeper);
-  WriteBytes(folder / "deflated.ima", deflated);
-  const std::string p = folder.path() + "/";
-  EXPECT_EQ(RunFolder(folder.path()),
-            "Anonymizing file: deep.ima\r\n"
-            "Anonymizing file: deeper.ima\r\n"
-            "ERROR:Couldn't load file: " +
-                p +
-                "deeper.ima (sequences nested too deeply)\r\n"
-                "Anonymizing file: deflated.ima\r\n"
-                "ERROR:Couldn't load file: " +
-                p +
-                "deflated.ima (sequences nested too deeply)\r\n"
-                "Done. 1 file(s) modified.\r\n");
-  EXPECT_EQ(ReadBytes(folder / "deeper.ima"), deeper);
-  EXPECT_EQ(ReadBytes(folder / "deflated.ima"), deflated);
+  WriteBytes(folder / "deep.ima", DeeplyNested(20000, Encoding::kLittle));
+  std::string expected = "Anonymizing file: deep.ima\r\n";
+  const std::pair<const char*, Encoding> deeper[] = {
+      {"deeper_big.ima", Encoding::kBig},
+      {"deeper_deflated.ima", Encoding::kDeflated},
+      {"deeper_little.ima", Encoding::kLittle}};
+  std::vector<std::string> bytes;
+  for (const auto& [name, encoding] : deeper) {
+    bytes.push_back(DeeplyNested(150000, encoding));
+    WriteBytes(folder / name, bytes.back());
+    expected += "Anonymizing file: " + std::string(name) +
+                "\r\nERROR:Couldn't load file: FOLDER/" + name +
+                " (sequences nested too deeply)\r\n";
+  }
+  std::string log = RunFolder(folder.path());
+  for (size_t at; (at = log.find(folder.path())) != std::string::npos;) {
+    log.replace(at, folder.path().size(), "FOLDER");
+  }
+  EXPECT_EQ(log, expected + "Done. 1 file(s) modified.\r\n");
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    EXPECT_EQ(ReadBytes(folder / deeper[i].first), bytes[i]);
+  }
   // Reading the copy back needs a deep stack too.
   std::string uid, error;
   LargeStackThread thread;

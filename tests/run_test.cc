@@ -36,12 +36,13 @@ struct TextLog : RunLog {
 };
 
 std::string RunOver(const ScratchFolder& folder, int jobs = 0,
-                    bool dryRun = false) {
+                    bool dryRun = false, RunResult* result = nullptr) {
   TextLog log(folder.path());
   RunOptions options;
   options.jobs = jobs;
   options.dryRun = dryRun;
-  FolderRun(folder.path().c_str(), &log, options).Run();
+  RunResult ran = FolderRun(folder.path().c_str(), &log, options).Run();
+  if (result) *result = ran;
   return log.text;
 }
 
@@ -287,9 +288,18 @@ TEST(Run, SameOutputAtAnyNumberOfJobs) {
   WriteMixedFolder(sequential);
   CopyFolder(sequential, parallel);
 
-  std::string log = RunOver(sequential, 1);
-  EXPECT_EQ(RunOver(parallel, 4), log);
+  RunResult one, four;
+  std::string log = RunOver(sequential, 1, false, &one);
+  EXPECT_EQ(RunOver(parallel, 4, false, &four), log);
   EXPECT_NE(log.find("Done. 64 file(s) modified."), std::string::npos) << log;
+  // Four files get an error line: three get no copy, and the read-only
+  // one's copy counts but its original is kept.
+  for (const RunResult& result : {one, four}) {
+    EXPECT_TRUE(result.started);
+    EXPECT_EQ(result.modified, 64);
+    EXPECT_EQ(result.failed, 4);
+    EXPECT_EQ(result.errorLines, 4);
+  }
   EXPECT_EQ(sequential.Names(), parallel.Names());
   for (const std::string& name : sequential.Names()) {
     EXPECT_EQ(ReadBytes(sequential / name), ReadBytes(parallel / name)) << name;

@@ -25,13 +25,6 @@ long FrameStyle(DWORD style) {
   long wx_style = 0;
   if (style & WS_CAPTION) wx_style |= wxCAPTION;
   if (style & WS_SYSMENU) wx_style |= wxSYSTEM_MENU | wxCLOSE_BOX;
-  if (style & WS_THICKFRAME) wx_style |= wxRESIZE_BORDER;
-  if ((style & WS_CAPTION) && (style & WS_MINIMIZEBOX)) {
-    wx_style |= wxMINIMIZE_BOX;
-  }
-  if ((style & WS_CAPTION) && (style & WS_MAXIMIZEBOX)) {
-    wx_style |= wxMAXIMIZE_BOX;
-  }
   return wx_style;
 }
 

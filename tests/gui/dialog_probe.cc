@@ -56,6 +56,17 @@ bool DialogProbe::Resizable() const {
   return window_->HasFlag(wxRESIZE_BORDER);
 }
 
+std::vector<int> DialogProbe::IconWidths() const {
+  std::vector<int> widths;
+  const wxIconBundle& icons = window_->GetIcons();
+  for (size_t i = 0; i < icons.GetIconCount(); ++i) {
+    if (icons.GetIconByIndex(i).IsOk()) {
+      widths.push_back(icons.GetIconByIndex(i).GetWidth());
+    }
+  }
+  return widths;
+}
+
 int DialogProbe::FocusedId() const {
   for (wxWindow* focus = wxWindow::FindFocus(); focus;
        focus = focus->GetParent()) {

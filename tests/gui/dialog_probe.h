@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/cdialog.h"
 
@@ -19,6 +20,8 @@ class DialogProbe {
 
   std::string Title() const;
   bool Resizable() const;
+  // The widths of the window's icons that can be drawn.
+  std::vector<int> IconWidths() const;
   // The control with the keyboard focus; 0 for none.
   int FocusedId() const;
   // A box's text, in UTF-8.

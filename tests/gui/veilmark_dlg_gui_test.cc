@@ -68,6 +68,8 @@ TEST(DialogWindow, ExitEscapeTheCloseBoxAndEnter) {
                              [](DialogProbe& probe) {
                                EXPECT_EQ(probe.Title(), "Veilmark");
                                EXPECT_FALSE(probe.Resizable());
+                               EXPECT_EQ(probe.IconWidths(),
+                                         std::vector<int>{32});
                                EXPECT_EQ(probe.FocusedId(), IDOK);
                                probe.Click(IDOK);
                                EXPECT_FALSE(probe.IsOpen());
