@@ -68,11 +68,16 @@ TEST(Cli, RunThatCannotStartExitsWithTwo) {
             "ERROR:Couldn't create/open anonymous_record.csv to store original "
             "patient names in.\nCheck folder permissions in: "
             "/nonexistent/scans\nQuitting...\n");
-  for (const char* usage :
-       {"", "--frobnicate", "a b", "--jobs 0 ab", "--jobs x ab", "ab --jobs 2",
-        "--jobs", "/nonexistent/scans"}) {
+  // Bad usage, around a folder that would run: nothing is touched.
+  ScratchFolder usable;
+  const std::string f = Quoted(usable.path());
+  for (const std::string& usage :
+       {std::string(), "--frobnicate " + f, f + " " + f, "--jobs 0 " + f,
+        "--jobs 1025 " + f, "--jobs x " + f, f + " --jobs 2",
+        std::string("--jobs"), std::string("/nonexistent/scans")}) {
     EXPECT_EQ(RunCli(usage).status, 2) << usage;
   }
+  EXPECT_EQ(usable.Names(), std::vector<std::string>{});
   // Bad usage says how to use it, on standard error.
   EXPECT_EQ(RunCli("--frobnicate").out, "");
   EXPECT_EQ(RunCli("--frobnicate", true).out.rfind("usage: veilmark-cli", 0),

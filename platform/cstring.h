@@ -39,18 +39,6 @@ class CString {
   int Find(char c) const;
   CString Mid(int first) const;
 
-  friend bool operator==(const CString& a, const CString& b) {
-    return a.text_ == b.text_;
-  }
-  friend bool operator!=(const CString& a, const CString& b) {
-    return a.text_ != b.text_;
-  }
-  friend bool operator==(const CString& a, const char* b) {
-    return a.text_ == b;
-  }
-  friend bool operator!=(const CString& a, const char* b) {
-    return a.text_ != b;
-  }
   friend std::ostream& operator<<(std::ostream& out, const CString& s) {
     return out << s.text_;
   }

@@ -252,7 +252,7 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
   folder.Write("k", Patient("DOE^JOHN", "20070801"));
   PrepareFile(folder.path().c_str(), false, &job);
   ASSERT_EQ(job.lines.size(), 2u);
-  EXPECT_EQ(job.lines[1].message,
+  EXPECT_EQ(job.lines[1].message.str(),
             "Couldn't create anonymous file\r\nUnable to find first '.' in "
             "original filename: k.\r\nQuitting...");
 }

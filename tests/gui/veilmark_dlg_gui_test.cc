@@ -89,6 +89,11 @@ TEST(DialogWindow, ExitEscapeTheCloseBoxAndEnter) {
     EXPECT_TRUE(probe.IsOpen());
     EXPECT_EQ(probe.Text(IDC_LOG), "ERROR:No folder selected.\r\n");
   });
+  // Opened again, it shows its fields as they were left.
+  DialogProbe::Run(&dlg, [](DialogProbe& probe) {
+    EXPECT_EQ(probe.Text(IDC_FOLDER), "x");
+    EXPECT_EQ(probe.Text(IDC_LOG), "ERROR:No folder selected.\r\n");
+  });
 }
 
 TEST(DialogWindow, FolderPickerAnswerReplacesTheTypedText) {
