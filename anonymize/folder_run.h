@@ -46,7 +46,8 @@ class FolderRun {
   void Progress(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Add(const LogLine& line);
-  void AddV(bool error, const char* format, va_list args);
+  void AddV(bool error, const char* format, va_list args)
+      __attribute__((format(printf, 3, 0)));
   // The names of the folder's "*.ima" entries, in the order they are
   // taken up.
   std::vector<CString> List() const;
