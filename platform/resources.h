@@ -1,7 +1,8 @@
-// Resources: the dialog templates and icons of the program, kept as data. The
-// program's resource module is linked in as an object that registers itself
-// before the program starts, as a resource script is compiled into an
-// executable; a program without one (the command-line tool) finds no resources.
+// Resources: the dialog templates, icons and version of the program, kept as
+// data. The program's resource module is linked in as an object that
+// registers itself before the program starts, as a resource script is
+// compiled into an executable; a program without one (the command-line tool)
+// finds no resources.
 #ifndef VEILMARK_PLATFORM_RESOURCES_H_
 #define VEILMARK_PLATFORM_RESOURCES_H_
 
@@ -69,6 +70,7 @@ struct ResourceModule {
   int dialogCount;
   const IconResource* icons;
   int iconCount;
+  const char* productVersion;  // what "PROGRAM --version" prints after the name
 };
 
 struct HINSTANCE__;

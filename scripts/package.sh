@@ -5,7 +5,7 @@
 # without tests in build-package/, hardened with Debian's build flags, packed
 # by CPack with the dependencies dpkg-shlibdeps finds, then checked with
 # lintian. The desktop entry, the software centres' description and the
-# manual pages are validated first.
+# manual pages are validated on the way.
 #   ./scripts/package.sh
 #   sudo apt-get install ./dist/veilmark_*.deb
 set -euo pipefail
@@ -14,9 +14,8 @@ cd "$(dirname "$0")/.."
 
 say() { echo "== $*"; }
 
-say "validate the desktop entry, the description and the manual pages"
+say "validate the desktop entry and the manual pages"
 desktop-file-validate ui/org.example.veilmark.desktop
-appstreamcli validate --no-net ui/org.example.veilmark.metainfo.xml
 for page in man/*.1; do
   warnings=$(groff -man -ww -z "$page" 2>&1)
   if [ -n "$warnings" ]; then
@@ -32,6 +31,9 @@ cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build build-package -j "$(nproc)"
+
+say "validate the software centres' description (version filled in by CMake)"
+appstreamcli validate --no-net build-package/ui/org.example.veilmark.metainfo.xml
 
 say "pack"
 rm -rf build-package/cpack

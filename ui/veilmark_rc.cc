@@ -1,8 +1,10 @@
-// The resource script: dialog template 102 and icon 128, as data. Linked
+// The resource script: dialog template 102, icon 128 and the product
+// version (project()'s, from CMakeLists.txt), as data. Linked
 // into the windowed program, it registers itself as the program's
 // resources.
 #include "platform/resources.h"
 #include "ui/resource.h"
+#include "veilmark_version.h"
 
 namespace {
 
@@ -63,10 +65,9 @@ const IconResource kIcons[] = {
 };
 
 const ResourceModule kModule = {
-    kDialogs,
-    sizeof kDialogs / sizeof kDialogs[0],
-    kIcons,
-    sizeof kIcons / sizeof kIcons[0],
+    kDialogs,         sizeof kDialogs / sizeof kDialogs[0],
+    kIcons,           sizeof kIcons / sizeof kIcons[0],
+    VEILMARK_VERSION,
 };
 
 const bool kRegistered = RegisterResourceModule(&kModule);

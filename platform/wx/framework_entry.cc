@@ -4,9 +4,11 @@
 #include <wx/init.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/cwinapp.h"
+#include "platform/resources.h"
 #include "platform/wx/wx_window_system.h"
 
 int AfxWinMain(int argc, char** argv) {
@@ -22,6 +24,16 @@ int AfxWinMain(int argc, char** argv) {
     size_t slash = executable_name.rfind('/');
     if (slash != std::string::npos) executable_name.erase(0, slash + 1);
     app->m_pszAppName = executable_name.c_str();
+  }
+
+  // "--version" alone prints the resources' product version, without a
+  // display.
+  const ResourceModule* resources =
+      ResourceModuleFromHandle(AfxGetResourceHandle());
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0 && resources &&
+      resources->productVersion && app->m_pszAppName) {
+    std::printf("%s %s\n", app->m_pszAppName, resources->productVersion);
+    return 0;
   }
 
   wxApp::SetInstance(new wxApp);
