@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <iterator>
 
 #include "anonymize/folder_run.h"
@@ -85,6 +86,21 @@ void WriteMixedFolder(const ScratchFolder& folder) {
   ::mkdir((folder / "IM111x.ima").c_str(), 0777);
   folder.Write("IM113x.ima", Patient("SMITH^ANN", "20070802"));
   ::chmod((folder / "IM113x.ima").c_str(), 0444);  // kept, but counted
+  // A value representation DCMTK does not know (with a 4-byte length, as
+  // DCMTK expects of one) is saved as UN: the copy fails its check.
+  folder.Write("IM115x.ima", Patient("DOE^JOHN", "20070803"));
+  std::string bytes = ReadBytes(folder / "IM115x.ima");
+  const size_t vr = bytes.find(std::string("\x08\x00\x18\x00UI", 6)) + 4;
+  bytes.replace(vr, 4,
+                std::string("ZZ\0\0", 4) + bytes.substr(vr + 2, 2) +
+                    std::string(2, '\0'));
+  WriteBytes(folder / "IM115x.ima", bytes);
+}
+
+// The files this process has open.
+size_t OpenFiles() {
+  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                       std::filesystem::directory_iterator());
 }
 
 void CopyFolder(const ScratchFolder& from, const ScratchFolder& to) {
@@ -292,13 +308,13 @@ TEST(Run, SameOutputAtAnyNumberOfJobs) {
   std::string log = RunOver(sequential, 1, false, &one);
   EXPECT_EQ(RunOver(parallel, 4, false, &four), log);
   EXPECT_NE(log.find("Done. 64 file(s) modified."), std::string::npos) << log;
-  // Four files get an error line: three get no copy, and the read-only
+  // Five files get an error line: four get no copy, and the read-only
   // one's copy counts but its original is kept.
   for (const RunResult& result : {one, four}) {
     EXPECT_TRUE(result.started);
     EXPECT_EQ(result.modified, 64);
-    EXPECT_EQ(result.failed, 4);
-    EXPECT_EQ(result.errorLines, 4);
+    EXPECT_EQ(result.failed, 5);
+    EXPECT_EQ(result.errorLines, 5);
   }
   EXPECT_EQ(sequential.Names(), parallel.Names());
   for (const std::string& name : sequential.Names()) {
@@ -333,6 +349,7 @@ TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
   WriteMixedFolder(folder);
   WriteBytes(folder / "anonymous_record.csv", kHeader);
   const std::string before = Snapshot(folder);
+  const size_t openFiles = OpenFiles();
   const std::string preview = RunOver(folder, 4, true);
   EXPECT_EQ(Snapshot(folder), before);
 
@@ -357,6 +374,9 @@ TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
   Rows rows = ReadRecord(folder);
   for (size_t i = 1; i < rows.size(); ++i) written += rows[i][1] + "\n";
   EXPECT_EQ(written, named);
+  EXPECT_NE(preview.find("ERROR:Couldn't save new file: FOLDER/ANONDN20070803"),
+            std::string::npos);
+  EXPECT_EQ(OpenFiles(), openFiles);  // neither leaves a file open
 
   ScratchFolder missing;
   ::rmdir(missing.path().c_str());
