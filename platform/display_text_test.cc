@@ -25,9 +25,9 @@ TEST(DisplayText, AnEditKeepsTheBytesAroundIt) {
   std::u32string shown = DecodeForDisplay(original);
   EXPECT_EQ(BytesAfterEdit(original, shown), original);
   std::u32string inserted = shown;
-  inserted.insert(4, U"\u2713");
+  inserted.insert(4, U"\u2713\U0001F600");
   EXPECT_EQ(BytesAfterEdit(original, inserted),
-            "caf\xE9\xE2\x9C\x93 \xC3\xA9t\xE9\r\n");
+            "caf\xE9\xE2\x9C\x93\xF0\x9F\x98\x80 \xC3\xA9t\xE9\r\n");
   std::u32string cut = shown.substr(0, 6) + shown.substr(7);
   EXPECT_EQ(BytesAfterEdit(original, cut), "caf\xE9 \xC3\xA9\xE9\r\n");
   // Repeated characters around the edit: the bytes kept are the original's,

@@ -1,5 +1,6 @@
 // Runs over whole folders: what the log says, what is left on disk and what
 // the record holds, whatever the number of threads.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -63,6 +64,10 @@ class FileSizeLimit {
  private:
   struct rlimit saved_;
 };
+
+// While set, the file system cannot rename without replacing, as some
+// network file systems cannot.
+bool renameCannotRefuse = false;
 
 // Files that fail, names that collide with each other and with originals
 // the run deletes, a kept original, and values left in the file on load.
@@ -130,6 +135,17 @@ std::string Snapshot(const ScratchFolder& folder) {
 
 }  // namespace
 
+extern "C" int renameat2(int fromDir, const char* from, int toDir,
+                         const char* to, unsigned int flags) {
+  using Real = int (*)(int, const char*, int, const char*, unsigned int);
+  static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "renameat2"));
+  if (renameCannotRefuse && (flags & RENAME_NOREPLACE)) {
+    errno = EINVAL;
+    return -1;
+  }
+  return real(fromDir, from, toDir, to, flags);
+}
+
 TEST(Run, TheLogAndTheRecordGrowRunByRun) {
   ScratchFolder folder;
   CVeilmarkDlg dlg;
@@ -184,37 +200,44 @@ TEST(Run, TheLogAndTheRecordGrowRunByRun) {
 }
 
 TEST(Run, NamesAreTheFirstFreeAndNeverReplaceAFile) {
-  ScratchFolder folder;
-  for (const char* name : {"a.ima", "b.ima", "c.ima"}) {
-    folder.Write(name, Patient("SMITH^ANN", "20070802", 20000));
-  }
-  const std::string c = DatasetWithoutPatientName(folder / "c.ima");
-  // Names taken by something else than a file are skipped, not followed.
-  ::mkdir((folder / "ANONSN20070802_2.ima").c_str(), 0777);
-  ::symlink((folder / "outside").c_str(),
-            (folder / "ANONSN20070802_3.ima").c_str());
-  RunOver(folder);
-  EXPECT_FALSE(Exists(folder / "outside"));
-  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONSN20070802_5.ima"), c);
-  ::rmdir((folder / "ANONSN20070802_2.ima").c_str());
-  ::unlink((folder / "ANONSN20070802_3.ima").c_str());
+  // Also where a rename cannot refuse to replace: then a link claims the
+  // name.
+  for (bool linked : {false, true}) {
+    SCOPED_TRACE(linked ? "linked" : "renamed");
+    renameCannotRefuse = linked;
+    ScratchFolder folder;
+    for (const char* name : {"a.ima", "b.ima", "c.ima"}) {
+      folder.Write(name, Patient("SMITH^ANN", "20070802", 20000));
+    }
+    const std::string c = DatasetWithoutPatientName(folder / "c.ima");
+    // Names taken by something else than a file are skipped, not followed.
+    ::mkdir((folder / "ANONSN20070802_2.ima").c_str(), 0777);
+    ::symlink((folder / "outside").c_str(),
+              (folder / "ANONSN20070802_3.ima").c_str());
+    RunOver(folder);
+    EXPECT_FALSE(Exists(folder / "outside"));
+    EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONSN20070802_5.ima"), c);
+    ::rmdir((folder / "ANONSN20070802_2.ima").c_str());
+    ::unlink((folder / "ANONSN20070802_3.ima").c_str());
 
-  // The next pass maps all three to ANONA2...; the one after that maps each
-  // onto its own name, taken until its original is gone.
-  RunOver(folder);
-  RunOver(folder);
-  EXPECT_EQ(folder.Names(),
-            (Strings{"ANONA220070802.ima", "ANONA220070802_2.ima",
-                     "ANONA220070802_4.ima", "anonymous_record.csv"}));
-  Rows rows = ReadRecord(folder);
-  ASSERT_EQ(rows.size(), 10u);
-  EXPECT_EQ(rows[7][0] + ">" + rows[7][1],
-            "ANONA220070802.ima>ANONA220070802_4.ima");
-  EXPECT_EQ(rows[8][0] + ">" + rows[8][1],
-            "ANONA220070802_2.ima>ANONA220070802.ima");
-  EXPECT_EQ(rows[9][0] + ">" + rows[9][1],
-            "ANONA220070802_3.ima>ANONA220070802_2.ima");
-  EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONA220070802_2.ima"), c);
+    // The next pass maps all three to ANONA2...; the one after that maps each
+    // onto its own name, taken until its original is gone.
+    RunOver(folder);
+    RunOver(folder);
+    EXPECT_EQ(folder.Names(),
+              (Strings{"ANONA220070802.ima", "ANONA220070802_2.ima",
+                       "ANONA220070802_4.ima", "anonymous_record.csv"}));
+    Rows rows = ReadRecord(folder);
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[7][0] + ">" + rows[7][1],
+              "ANONA220070802.ima>ANONA220070802_4.ima");
+    EXPECT_EQ(rows[8][0] + ">" + rows[8][1],
+              "ANONA220070802_2.ima>ANONA220070802.ima");
+    EXPECT_EQ(rows[9][0] + ">" + rows[9][1],
+              "ANONA220070802_3.ima>ANONA220070802_2.ima");
+    EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONA220070802_2.ima"), c);
+    renameCannotRefuse = false;
+  }
 }
 
 TEST(Run, FilesThatGetNoCopyAreLeftAlone) {

@@ -2,6 +2,8 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/image.h>
+#include <wx/log.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
@@ -54,6 +56,24 @@ std::string DialogProbe::Title() const { return Utf8(window_->GetTitle()); }
 
 bool DialogProbe::Resizable() const {
   return window_->HasFlag(wxRESIZE_BORDER);
+}
+
+std::vector<std::uint8_t> DialogProbe::PngPixels(const std::string& path) {
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) {
+    wxImage::AddHandler(new wxPNGHandler);
+  }
+  wxLogNull quiet;
+  wxImage image;
+  if (!image.LoadFile(path, wxBITMAP_TYPE_PNG) || !image.HasAlpha()) return {};
+  std::vector<std::uint8_t> pixels;
+  const size_t count =
+      static_cast<size_t>(image.GetWidth()) * image.GetHeight();
+  for (size_t i = 0; i < count; ++i) {
+    pixels.insert(pixels.end(), image.GetData() + 3 * i,
+                  image.GetData() + 3 * i + 3);
+    pixels.push_back(image.GetAlpha()[i]);
+  }
+  return pixels;
 }
 
 std::vector<int> DialogProbe::IconWidths() const {

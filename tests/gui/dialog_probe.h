@@ -3,6 +3,7 @@
 #ifndef VEILMARK_TESTS_GUI_DIALOG_PROBE_H_
 #define VEILMARK_TESTS_GUI_DIALOG_PROBE_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ class DialogProbe {
   // the script leaves open is then cancelled. Returns what DoModal returned.
   static INT_PTR Run(CDialog* dialog,
                      const std::function<void(DialogProbe&)>& script);
+  // The pixels of the PNG file at `path` as wxWidgets reads them, four
+  // bytes each (red, green, blue, alpha); empty when it cannot be read.
+  static std::vector<std::uint8_t> PngPixels(const std::string& path);
 
   std::string Title() const;
   bool Resizable() const;

@@ -7,6 +7,7 @@
 #include "anonymize/veilmark_dlg.h"
 #include "app/veilmark_app.h"
 #include "platform/display_text.h"
+#include "platform/resources.h"
 #include "platform/window_system.h"
 #include "tests/gui/dialog_probe.h"
 #include "tests/test_folder.h"
@@ -76,6 +77,9 @@ TEST(DialogWindow, ExitEscapeTheCloseBoxAndEnter) {
                              }),
             IDOK);
   EXPECT_NE(dlg.m_hIcon, nullptr);
+  // The desktop's icon, written at build time, is the window's.
+  std::vector<std::uint8_t> png = DialogProbe::PngPixels(VEILMARK_ICON_PNG);
+  EXPECT_EQ(png, IconRgba(*IconFromHandle(dlg.m_hIcon)));
   EXPECT_EQ(DialogProbe::Run(
                 &dlg, [](DialogProbe& probe) { probe.PressEscape(IDC_LOG); }),
             IDCANCEL);
