@@ -98,6 +98,23 @@ TEST(DialogWindow, ExitEscapeTheCloseBoxAndEnter) {
     EXPECT_EQ(probe.Text(IDC_FOLDER), "x");
     EXPECT_EQ(probe.Text(IDC_LOG), "ERROR:No folder selected.\r\n");
   });
+  // A close asked for during a run closes the dialog once the run ends.
+  ScratchFolder folder;
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  WatchedDlg watched;
+  EXPECT_EQ(DialogProbe::Run(&watched,
+                             [&](DialogProbe& probe) {
+                               watched.beforeShow = [&] {
+                                 watched.beforeShow = nullptr;
+                                 probe.CloseBox();
+                               };
+                               probe.Type(IDC_FOLDER, folder.path());
+                               probe.Click(IDC_ANONYMIZE);
+                               EXPECT_FALSE(probe.IsOpen());
+                             }),
+            IDCANCEL);
+  EXPECT_EQ(watched.m_log.str(),
+            "Anonymizing file: IM1.ima\r\nDone. 1 file(s) modified.\r\n");
 }
 
 TEST(DialogWindow, FolderPickerAnswerReplacesTheTypedText) {
