@@ -128,6 +128,13 @@ TEST(HostileInput, DeepSequencesAreTakenUpToALimit) {
   for (size_t i = 0; i < bytes.size(); ++i) {
     EXPECT_EQ(ReadBytes(folder / deeper[i].first), bytes[i]);
   }
+  // A deflated stream cut short fails its load; nothing waits for the rest.
+  ScratchFolder cut;
+  const std::string deflated = DeeplyNested(20000, Encoding::kDeflated);
+  WriteBytes(cut / "cut.ima", deflated.substr(0, deflated.size() / 2));
+  EXPECT_NE(RunFolder(cut.path())
+                .find("ERROR:Couldn't load file: " + cut.path() + "/cut.ima"),
+            std::string::npos);
   // Reading the copy back needs a deep stack too.
   std::string uid, error;
   LargeStackThread thread;
