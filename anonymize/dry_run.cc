@@ -1,12 +1,10 @@
 #include "anonymize/dry_run.h"
 
-#include "anonymize/anonymous_name.h"
 #include "platform/delete_file.h"
 #include "platform/durable_file.h"
 
 namespace {
 
-constexpr int kMaxNameTries = 100000;  // as a run tries
 constexpr size_t kMaxNameBytes = 255;  // what a folder entry can hold
 
 }  // namespace
@@ -20,16 +18,15 @@ bool DryRunCommit::Taken(const std::string& name) const {
 }
 
 void DryRunCommit::Name(FileJob* job) {
-  const std::string key =
-      job->anonymousName.str() + '\0' + job->extension.str();
-  for (int tries = 0; writable_ && tries < kMaxNameTries; ++tries) {
-    int number = names_.FirstUnknown(key);
-    job->newName = NumberedFileName(job->anonymousName, job->extension, number);
-    const std::string& name = job->newName.str();
-    if (name.size() > kMaxNameBytes) break;
-    names_.Taken(key, number, name);
-    if (Taken(name)) continue;
-    written_.insert(name);
+  // What publishing the copy would do, as the folder would be by then.
+  auto claim = [&](const CString& name) {
+    if (name.str().size() > kMaxNameBytes) return PublishResult::kFailed;
+    if (Taken(name.str())) return PublishResult::kNameTaken;
+    written_.insert(name.str());
+    return PublishResult::kDone;
+  };
+  if (writable_ && names_.ClaimFirstFree(job->anonymousName, job->extension,
+                                         claim, &job->newName)) {
     CString line;
     line.Format("  -> %s", static_cast<LPCTSTR>(job->newName));
     job->lines.push_back({false, line});

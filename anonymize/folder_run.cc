@@ -79,12 +79,9 @@ class Pipeline {
       for (const CString& name : names_) {
         FileJob job;
         job.fileName = name;
-        CString announce;
-        announce.Format("Anonymizing file: %s", static_cast<LPCTSTR>(name));
-        job.lines.push_back({false, announce});
-        job.AddError("Couldn't load file: %s/%s (%s)",
-                     static_cast<LPCTSTR>(folder_), static_cast<LPCTSTR>(name),
-                     error.c_str());
+        StartFile(folder_, &job);
+        job.AddError("Couldn't load file: %s (%s)",
+                     static_cast<LPCTSTR>(job.fullPath), error.c_str());
         done(&job);
       }
       return;

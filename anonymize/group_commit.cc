@@ -3,15 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "anonymize/anonymous_name.h"
 #include "anonymize/record_file.h"
 #include "platform/delete_file.h"
 
 namespace {
-
-// A folder's worth of one patient's series fits many times over; past this
-// the name is taken to be unclaimable rather than tried forever.
-constexpr int kMaxNameTries = 100000;
 
 // True when `name` is one of the numbered names NumberedFileName gives for
 // `anonymousName` and `extension`.
@@ -92,23 +87,14 @@ void GroupCommit::SyncCopies(FileJob* const* jobs, size_t count) {
 }
 
 bool GroupCommit::Publish(FileJob* job) {
-  std::string key = job->anonymousName.str() + '\0' + job->extension.str();
   std::string error;
-  for (int tries = 0; tries < kMaxNameTries; ++tries) {
-    int number = names_.FirstUnknown(key);
-    job->newName = NumberedFileName(job->anonymousName, job->extension, number);
-    std::string path = folder_.str() + "/" + job->newName.str();
-    switch (PublishNoReplace(job->tempPath, path, &error)) {
-      case PublishResult::kDone:
-        names_.Taken(key, number, job->newName.str());
-        return true;
-      case PublishResult::kNameTaken:
-        names_.Taken(key, number, job->newName.str());
-        continue;
-      case PublishResult::kFailed:
-        tries = kMaxNameTries;
-        break;
-    }
+  auto claim = [&](const CString& name) {
+    return PublishNoReplace(job->tempPath, folder_.str() + "/" + name.str(),
+                            &error);
+  };
+  if (names_.ClaimFirstFree(job->anonymousName, job->extension, claim,
+                            &job->newName)) {
+    return true;
   }
   job->AddError("Couldn't save new file: %s",
                 static_cast<LPCTSTR>(job->MeantPath(folder_)));

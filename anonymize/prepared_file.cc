@@ -73,11 +73,15 @@ bool Anonymize(FileJob* job, DcmFileFormat* file) {
 
 }  // namespace
 
-void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
+void StartFile(const CString& folder, FileJob* job) {
   CString announce;
   announce.Format("Anonymizing file: %s", static_cast<LPCTSTR>(job->fileName));
   job->lines.push_back({false, announce});
   job->fullPath = folder + "/" + job->fileName;
+}
+
+void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
+  StartFile(folder, job);
   const char* path = job->fullPath;
 
   // The original stays open, so that the values left in it during the load

@@ -35,10 +35,14 @@ struct FileJob {
   CString MeantPath(const CString& folder) const;
 };
 
-// Takes `job` as far as a verified copy in a temporary file of `folder`, or
-// to the error lines that say why it gets none. With `dryRun`, no copy is
-// written. DCMTK recurses once per nesting level of a file's
-// sequences: call it on a large stack.
+// Starts `job`, whose fileName is set, as a file of `folder`: its full
+// path, and its first log line "Anonymizing file: NAME".
+void StartFile(const CString& folder, FileJob* job);
+
+// Starts `job` and takes it as far as a verified copy in a temporary file of
+// `folder`, or to the error lines that say why it gets none. With `dryRun`, no
+// copy is written. DCMTK recurses once per nesting level of a file's sequences:
+// call it on a large stack.
 void PrepareFile(const CString& folder, bool dryRun, FileJob* job);
 
 #endif  // VEILMARK_ANONYMIZE_PREPARED_FILE_H_
