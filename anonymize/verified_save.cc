@@ -92,7 +92,8 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
   std::string error;
   if (ReadInWhole(source)) {
     return EncodeVerified(file, xfer, before, &copy) &&
-           WriteTempFile(folder, copy.data(), copy.size(), tempPath, &error);
+           WriteTempFile(folder, copy.data(), copy.size(), source.Access(),
+                         tempPath, &error);
   }
   if (!CreateTempFile(folder, tempPath, &error)) return false;
   OFCondition saved =
@@ -104,7 +105,8 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
     OFCondition loaded =
         reread.loadFile(tempPath->c_str(), EXS_Unknown, EGL_noChange,
                         kMaxReadLength, ERM_fileOnly);
-    verified = loaded.good() && ShapeOf(reread.getDataset()) == before;
+    verified = loaded.good() && ShapeOf(reread.getDataset()) == before &&
+               GiveAccessAt(*tempPath, source.Access(), &error);
   }
   if (!verified) RemoveFile(*tempPath);
   return verified;

@@ -25,8 +25,8 @@ OFCondition LoadOriginal(const SourceFile& source, DcmFileFormat* file);
 
 // Saves `file`, loaded from `source`, in transfer syntax `xfer` to a new
 // temporary file in `folder`, and checks that the copy reads back as the
-// dataset was before the save. Returns the copy's path in `tempPath`; on
-// failure nothing is left behind.
+// dataset was before the save, and gives it the original's access. Returns
+// the copy's path in `tempPath`; on failure nothing is left behind.
 bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
                       E_TransferSyntax xfer, const std::string& folder,
                       std::string* tempPath);

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -34,27 +33,6 @@ bool SyncPath(const std::string& path, int flags, bool data_only,
   return true;
 }
 
-// The umask any new file of this process gets, read without changing it:
-// other threads may be creating files meanwhile.
-mode_t ProcessUmask() {
-  static const mode_t mask = [] {
-    mode_t value = 022;
-    if (FILE* status = ::fopen("/proc/self/status", "re")) {
-      char line[256];
-      while (::fgets(line, sizeof line, status)) {
-        unsigned int octal;
-        if (::sscanf(line, "Umask: %o", &octal) == 1) {
-          value = static_cast<mode_t>(octal);
-          break;
-        }
-      }
-      ::fclose(status);
-    }
-    return value;
-  }();
-  return mask;
-}
-
 // Creates the file and returns it open for writing.
 int OpenTempFile(const std::string& folder, std::string* path,
                  std::string* error) {
@@ -65,7 +43,6 @@ int OpenTempFile(const std::string& folder, std::string* path,
     Failed(error);
     return -1;
   }
-  ::fchmod(fd, 0666 & ~ProcessUmask());
   *path = name;
   return fd;
 }
@@ -81,7 +58,8 @@ bool CreateTempFile(const std::string& folder, std::string* path,
 }
 
 bool WriteTempFile(const std::string& folder, const char* data, size_t size,
-                   std::string* path, std::string* error) {
+                   const FileAccess& access, std::string* path,
+                   std::string* error) {
   int fd = OpenTempFile(folder, path, error);
   if (fd < 0) return false;
   for (size_t done = 0; done < size;) {
@@ -96,11 +74,21 @@ bool WriteTempFile(const std::string& folder, const char* data, size_t size,
     }
     done += static_cast<size_t>(n);
   }
+  GiveAccess(fd, access);
   if (::close(fd) != 0) {
     Failed(error);
     ::unlink(path->c_str());
     return false;
   }
+  return true;
+}
+
+bool GiveAccessAt(const std::string& path, const FileAccess& access,
+                  std::string* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return Failed(error);
+  GiveAccess(fd, access);
+  ::close(fd);
   return true;
 }
 
@@ -132,9 +120,13 @@ FolderHandle::~FolderHandle() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool FolderHandle::Open(const std::string& path, std::string* error) {
+FolderHandle::OpenResult FolderHandle::Open(const std::string& path,
+                                            std::string* error) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  return fd_ >= 0 || Failed(error);
+  if (fd_ >= 0) return kOpened;
+  if (errno == ENOENT || errno == ENOTDIR) return kMissing;
+  Failed(error);
+  return kFailed;
 }
 
 bool FolderHandle::SyncEntries(std::string* error) {

@@ -6,14 +6,23 @@
 
 #include <string>
 
+#include "platform/file_access.h"
+
 // Creates a new, empty file in `folder` under a fresh name of the form
-// ".veilmark-XXXXXX.tmp" and returns its path in `path`.
+// ".veilmark-XXXXXX.tmp", readable and writable by its owner only, and
+// returns its path in `path`.
 bool CreateTempFile(const std::string& folder, std::string* path,
                     std::string* error);
 
-// Creates such a file holding the `size` bytes at `data`.
+// Creates such a file holding the `size` bytes at `data`, then gives it
+// `access` (GiveAccess).
 bool WriteTempFile(const std::string& folder, const char* data, size_t size,
-                   std::string* path, std::string* error);
+                   const FileAccess& access, std::string* path,
+                   std::string* error);
+
+// Gives the file at `path`, which this process created, `access`.
+bool GiveAccessAt(const std::string& path, const FileAccess& access,
+                  std::string* error);
 
 // Removes the files of that form from `folder`: what a run that was killed
 // left behind. Only for a caller that knows no other run uses the folder.
@@ -30,7 +39,10 @@ class FolderHandle {
   FolderHandle& operator=(const FolderHandle&) = delete;
   ~FolderHandle();
 
-  bool Open(const std::string& path, std::string* error);
+  // kMissing: there is no folder at `path`; kFailed: it cannot be read, the
+  // reason in `error`.
+  enum OpenResult { kOpened, kMissing, kFailed };
+  OpenResult Open(const std::string& path, std::string* error);
   // Forces the folder's entries (names created or removed) to the disk.
   bool SyncEntries(std::string* error);
   // Forces everything written to the folder's file system since the folder

@@ -60,6 +60,7 @@ SourceFile::Result SourceFile::Open(const std::string& path,
   ino_ = st.st_ino;
   size_ = static_cast<unsigned long long>(st.st_size);
   mtime_ns_ = ModifiedNs(st);
+  access_ = ReadAccess(fd, st);
   read_path_ =
       PinnedPathsWork(fd) ? "/proc/self/fd/" + std::to_string(fd) : path;
   return kOpened;

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "platform/file_access.h"
+
 class SourceFile {
  public:
   SourceFile() = default;
@@ -22,6 +24,9 @@ class SourceFile {
   const std::string& ReadPath() const { return read_path_; }
   // Its size when it was opened.
   unsigned long long Size() const { return size_; }
+  // Its owner, group, permissions and attributes, read through the opened
+  // file.
+  const FileAccess& Access() const { return access_; }
   // Reads the whole file into `buffer`, which the caller keeps (and may
   // reuse) but leaves alone until ForgetBytes; later reads are served from
   // there.
@@ -43,6 +48,7 @@ class SourceFile {
   unsigned long ino_ = 0;
   unsigned long long size_ = 0;
   long long mtime_ns_ = 0;
+  FileAccess access_;
   std::string read_path_;
   const std::string* whole_ = nullptr;
 };
