@@ -32,7 +32,7 @@ BOOL CFile::Open(LPCTSTR file_name, UINT flags) {
     oflags |= O_CREAT;
     if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
   }
-  int fd = ::open(file_name, oflags, 0666);
+  int fd = ::open(file_name, oflags, 0600);
   if (fd < 0) return FALSE;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

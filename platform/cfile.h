@@ -34,8 +34,9 @@ class CFile {
   ~CFile();
 
   // Opens the regular file `file_name`, never through a symbolic link nor
-  // blocking on anything else. modeCreate creates it when it is missing and
-  // empties it unless modeNoTruncate is given.
+  // blocking on anything else. modeCreate creates it, readable and writable
+  // by its owner only, when it is missing and empties it unless
+  // modeNoTruncate is given.
   BOOL Open(LPCTSTR file_name, UINT flags);
   void Write(const void* buffer, UINT count);
   void Close();
