@@ -3,9 +3,11 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -223,17 +225,23 @@ void FolderRun::Error(const char* format, ...) {
   va_end(args);
 }
 
-std::vector<CString> FolderRun::List() const {
-  std::vector<CString> names;
+bool FolderRun::List(std::vector<CString>* names) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(folder_ + "/*.ima", &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+  if (search == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    ListFailed(strerror(errno));
+    return false;
   }
-  return names;
+  do {
+    names->push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return true;
+}
+
+void FolderRun::ListFailed(const char* reason) {
+  Error("Couldn't list folder: %s (%s)", static_cast<LPCTSTR>(folder_), reason);
 }
 
 int FolderRun::Workers(size_t files) const {
@@ -278,19 +286,26 @@ RunResult FolderRun::Run() {
     Error("No folder selected.");
     return result_;
   }
+  // Opened before any copy is written, so that a flush of the whole file
+  // system reports every write that failed since; and before the record,
+  // so that a folder that cannot be read gains nothing. A missing folder
+  // is told by the record, which cannot be created in it.
+  FolderHandle folderHandle;
+  std::string reason;
+  if (folderHandle.Open(folder_.str(), &reason) == FolderHandle::kFailed) {
+    ListFailed(reason.c_str());
+    return result_;
+  }
   if (!TakeFolder()) return result_;
-  result_.started = true;
   // The record's lock keeps other runs out: what temporary files the folder
   // holds were left by a run that was killed.
   if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
-
-  // Opened before any copy is written, so that a flush of the whole file
-  // system reports every write that failed since. A folder that cannot be
-  // read has nothing to list either.
-  FolderHandle folderHandle;
-  std::string reason;
   std::vector<CString> names;
-  if (folderHandle.Open(folder_.str(), &reason)) names = List();
+  if (!List(&names)) {
+    CloseRecordFile(&record_, &reason);
+    return result_;
+  }
+  result_.started = true;
   if (!names.empty()) {
     // DCMTK's dictionary is loaded once, here, and only read by the
     // workers.

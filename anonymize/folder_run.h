@@ -25,7 +25,8 @@ struct RunOptions {
 };
 
 struct RunResult {
-  bool started = false;  // the folder was taken (a dry run: could be)
+  bool started = false;  // the folder was taken and listed (a dry run: could
+                         // be)
   int modified = 0;      // files whose copy was saved and recorded
   int failed = 0;        // files that got an error line
   int errorLines = 0;    // in the whole run
@@ -49,8 +50,9 @@ class FolderRun {
   void AddV(bool error, const char* format, va_list args)
       __attribute__((format(printf, 3, 0)));
   // The names of the folder's "*.ima" entries, in the order they are
-  // taken up.
-  std::vector<CString> List() const;
+  // taken up; false after the error line when the folder cannot be read.
+  bool List(std::vector<CString>* names);
+  void ListFailed(const char* reason);
   int Workers(size_t files) const;
 
   CString folder_;

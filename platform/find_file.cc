@@ -1,15 +1,29 @@
 #include "platform/find_file.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fnmatch.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
+
+thread_local DWORD lastError = 0;
+
+// Records why the folder could not be read, keeping errno.
+HANDLE Unreadable() {
+  const int reason = errno;
+  lastError = reason == ENOENT || reason == ENOTDIR ? ERROR_PATH_NOT_FOUND
+              : reason == EACCES || reason == EPERM ? ERROR_ACCESS_DENIED
+                                                    : ERROR_READ_FAULT;
+  errno = reason;
+  return INVALID_HANDLE_VALUE;
+}
 
 struct Search {
   std::vector<std::string> names;
@@ -41,27 +55,38 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
       slash == std::string::npos ? full : full.substr(slash + 1);
 
   DIR* dir = opendir(folder.c_str());
-  if (!dir) return INVALID_HANDLE_VALUE;
-  auto* search = new Search;
-  while (struct dirent* entry = readdir(dir)) {
+  if (!dir) return Unreadable();
+  auto search = std::make_unique<Search>();
+  for (;;) {
+    errno = 0;
+    struct dirent* entry = readdir(dir);
+    if (!entry) break;
     // A name that would not fit the platform's buffer cannot be returned.
     if (std::strlen(entry->d_name) >= MAX_PATH) continue;
     if (fnmatch(wildcard.c_str(), entry->d_name, FNM_CASEFOLD) == 0) {
       search->names.push_back(entry->d_name);
     }
   }
+  if (errno != 0) {
+    const int reason = errno;
+    closedir(dir);
+    errno = reason;
+    return Unreadable();
+  }
   closedir(dir);
   std::sort(search->names.begin(), search->names.end(), CaseInsensitiveLess);
-  if (!Yield(search, data)) {
-    delete search;
+  if (!Yield(search.get(), data)) {
+    lastError = ERROR_FILE_NOT_FOUND;
     return INVALID_HANDLE_VALUE;
   }
-  return search;
+  return search.release();
 }
 
 BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) {
   return Yield(static_cast<Search*>(search), data);
 }
+
+DWORD GetLastError() { return lastError; }
 
 BOOL FindClose(HANDLE search) {
   delete static_cast<Search*>(search);

@@ -2,6 +2,8 @@
 #ifndef VEILMARK_PLATFORM_WIN_TYPES_H_
 #define VEILMARK_PLATFORM_WIN_TYPES_H_
 
+#include <limits.h>
+
 #include <cstdint>
 
 typedef int BOOL;
@@ -18,7 +20,8 @@ typedef void* HANDLE;
 #define FALSE 0
 #endif
 
-#define MAX_PATH 260
+// A path as long as this platform allows, with its terminating NUL.
+#define MAX_PATH PATH_MAX
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(-1))
 
 #endif  // VEILMARK_PLATFORM_WIN_TYPES_H_
