@@ -1,76 +1,221 @@
-// Folders and files the user may not write. Root may write anywhere, so
-// when the tests run as root the run itself goes as the user "nobody".
+// Access: folders and files the user may not read or write are not
+// touched, and no run gives anyone more access than the originals gave.
+// Root may do anything, so when the tests run as root a run that must be an
+// ordinary user's goes as the user "nobody".
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
+#include <map>
 
+#include "anonymize/folder_run.h"
+#include "tests/faults.h"
 #include "tests/test_folder.h"
 
 namespace {
 
 const uid_t kNobody = 65534;
+const gid_t kStaff = 50;
 
-// veilmark-cli on `folder` as an ordinary user: its exit status and output.
+bool Root() { return geteuid() == 0; }
+
+// veilmark-cli on `folder` as an ordinary user with umask 022: its exit
+// status and output.
 int RunAsUser(const ScratchFolder& folder, std::string* out) {
-  std::string as = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 "
-                                    "--clear-groups "
-                                  : "";
+  std::string as = Root() ? "setpriv --reuid=65534 --regid=65534 "
+                            "--clear-groups "
+                          : "";
   std::string log = folder.path() + ".log";
-  int status = std::system(
-      (as + VEILMARK_CLI " '" + folder.path() + "' > '" + log + "' 2>/dev/null")
-          .c_str());
+  int status = std::system(("umask 022; " + as + VEILMARK_CLI " '" +
+                            folder.path() + "' > '" + log + "' 2>/dev/null")
+                               .c_str());
   *out = ReadBytes(log);
   ::unlink(log.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// An ACL as the kernel takes it: version 2, then (tag, permissions, id).
+std::string Acl(std::initializer_list<std::array<unsigned, 3>> entries) {
+  std::string bytes("\x02\0\0\0", 4);
+  for (const auto& [tag, perms, id] : entries) {
+    for (unsigned value : {tag, perms}) {
+      bytes += static_cast<char>(value & 0xFF);
+      bytes += static_cast<char>(value >> 8);
+    }
+    for (int shift = 0; shift < 32; shift += 8) {
+      bytes += static_cast<char>((id >> shift) & 0xFF);
+    }
+  }
+  return bytes;
+}
+const unsigned kAny = 0xFFFFFFFF;
+// user::rw- user:daemon:r-- group::--- mask::r-- other::---
+const std::string kDaemonMayRead = Acl({{0x01, 6, kAny},
+                                        {0x02, 4, 1},
+                                        {0x04, 0, kAny},
+                                        {0x10, 4, kAny},
+                                        {0x20, 0, kAny}});
+
+std::string Attribute(const std::string& path, const char* name) {
+  char value[1024];
+  ssize_t size = ::lgetxattr(path.c_str(), name, value, sizeof value);
+  return size < 0 ? std::string() : std::string(value, size);
+}
+
+// Owner, group, permission bits, ACL and user attribute of a file.
+std::string AccessOf(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return "missing";
+  char bits[64];
+  std::snprintf(bits, sizeof bits, "%u:%u %04o ", st.st_uid, st.st_gid,
+                st.st_mode & 07777);
+  return bits + Attribute(path, "system.posix_acl_access") + " " +
+         Attribute(path, "user.scanner");
+}
+
 }  // namespace
 
-TEST(Permissions, WhatTheUserMayNotWriteIsNotTouched) {
-  if (geteuid() == 0 && std::system("setpriv --version >/dev/null 2>&1")) {
+TEST(Permissions, WhatTheUserMayNotReadOrWriteIsNotTouched) {
+  if (Root() && std::system("setpriv --version >/dev/null 2>&1")) {
     GTEST_SKIP() << "SKIPPED: setpriv is needed to run as another user";
   }
-  // folder writable, record writable, IM1.ima readable
-  const bool cases[][3] = {
-      {false, true, true}, {true, false, true}, {true, true, false}};
-  for (const auto& [folderWritable, recordWritable, readable] : cases) {
+  const std::string cantCreate =
+      "ERROR:Couldn't create/open anonymous_record.csv to store original "
+      "patient names in.\nCheck folder permissions in: FOLDER\nQuitting...\n";
+  const struct {
+    mode_t folderMode;
+    bool recordWritable, readable;
+    int status;
+    const char* out;  // the run's output, the folder's path as FOLDER
+  } cases[] = {
+      {0555, true, true, 2, cantCreate.c_str()},
+      {0755, false, true, 2, cantCreate.c_str()},
+      {0311, true, true, 2,
+       "ERROR:Couldn't list folder: FOLDER (Permission denied)\n"},
+      {0755, true, false, 1,
+       "Anonymizing file: IM1.ima\nERROR:Couldn't load file: FOLDER/IM1.ima "
+       "(Permission denied)\nAnonymizing file: IM2.ima\nDone. 1 file(s) "
+       "modified.\n"},
+  };
+  for (const auto& c : cases) {
     ScratchFolder folder;
     folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
     folder.Write("IM2.ima", Patient("SMITH^ANN", "20070802"));
-    if (!recordWritable) WriteBytes(folder / "anonymous_record.csv", "x\r\n");
+    if (!c.recordWritable) {
+      WriteBytes(folder / "anonymous_record.csv", "x\r\n");
+    }
     const std::vector<std::string> before = folder.Names();
     for (const std::string& name : before) {
-      if (geteuid() == 0) ::chown((folder / name).c_str(), kNobody, 0);
-      ::chmod((folder / name).c_str(), 0644);
+      if (Root()) ::chown((folder / name).c_str(), kNobody, 0);
+      ::chmod((folder / name).c_str(), c.recordWritable ? 0644 : 0444);
     }
-    if (geteuid() == 0) {
-      ::chown(folder.path().c_str(), folderWritable ? kNobody : 0, 0);
-    }
-    ::chmod(folder.path().c_str(), folderWritable ? 0755 : 0555);
-    if (!recordWritable)
-      ::chmod((folder / "anonymous_record.csv").c_str(), 0444);
-    if (!readable) ::chmod((folder / "IM1.ima").c_str(), 0200);
+    if (Root()) ::chown(folder.path().c_str(), kNobody, 0);
+    ::chmod(folder.path().c_str(), c.folderMode);
+    if (!c.readable) ::chmod((folder / "IM1.ima").c_str(), 0200);
 
     std::string out;
-    int status = RunAsUser(folder, &out);
-    if (!folderWritable || !recordWritable) {
-      EXPECT_EQ(status, 2);
-      EXPECT_EQ(out,
-                "ERROR:Couldn't create/open anonymous_record.csv to store "
-                "original patient names in.\nCheck folder permissions in: " +
-                    folder.path() + "\nQuitting...\n");
-      EXPECT_EQ(folder.Names(), before);
-    } else {
-      EXPECT_EQ(status, 1);
-      EXPECT_NE(out.find("ERROR:Couldn't load file: " + folder.path() +
-                         "/IM1.ima (Permission denied)\n"),
-                std::string::npos)
-          << out;
-      EXPECT_NE(out.find("Done. 1 file(s) modified.\n"), std::string::npos);
-      EXPECT_TRUE(Exists(folder / "IM1.ima"));
+    EXPECT_EQ(RunAsUser(folder, &out), c.status);
+    for (size_t at; (at = out.find(folder.path())) != std::string::npos;) {
+      out.replace(at, folder.path().size(), "FOLDER");
     }
+    EXPECT_EQ(out, c.out);
+    ::chmod(folder.path().c_str(), 0755);
+    if (c.status == 2) {
+      EXPECT_EQ(folder.Names(), before);
+    }
+  }
+}
+
+// As root over another user's files, in a folder whose default ACL would
+// let a third user read what is created in it: each copy takes its
+// original's owner, group, permission bits, ACL and user attributes, and
+// no temporary file is ever readable by more than the original was.
+TEST(Permissions, CopiesTakeTheirOriginalsAccess) {
+  if (!Root()) GTEST_SKIP() << "SKIPPED: giving files away needs root";
+  ScratchFolder folder;
+  std::map<std::string, std::string> before;  // by patient name
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = "IM" + std::to_string(i) + ".ima";
+    const std::string patient = "P" + std::to_string(i) + "^X";
+    const std::string path = folder / name;
+    // The last is too large to be copied in memory.
+    folder.Write(name, Patient(patient, "20070801", i == 3 ? 3 << 20 : 1024));
+    ASSERT_EQ(::chown(path.c_str(), kNobody, kStaff), 0);
+    ::chmod(path.c_str(), i == 2 ? 0620 : 0640);
+    if (i == 1) {
+      ASSERT_EQ(::setxattr(path.c_str(), "system.posix_acl_access",
+                           kDaemonMayRead.data(), kDaemonMayRead.size(), 0),
+                0);
+      ASSERT_EQ(::setxattr(path.c_str(), "user.scanner", "CT 7", 4, 0), 0);
+    }
+    before[patient] = AccessOf(path);
+  }
+  ASSERT_EQ(::setxattr(folder.path().c_str(), "system.posix_acl_default",
+                       kDaemonMayRead.data(), kDaemonMayRead.size(), 0),
+            0);
+
+  // At every step, a temporary file grants others nothing and its group no
+  // more than the originals' group had; an ACL it holds is the original's.
+  std::vector<std::string> wider;
+  faults::Scope scope([&](const faults::Call& call) {
+    for (const std::string& name : folder.Names()) {
+      if (name.rfind(".veilmark-", 0) != 0) continue;
+      struct stat st;
+      if (::lstat((folder / name).c_str(), &st) != 0) continue;
+      const std::string acl =
+          Attribute(folder / name, "system.posix_acl_access");
+      if ((st.st_mode & 0007) || ((st.st_mode & 0070) && st.st_gid != kStaff) ||
+          ((st.st_mode & 0070) && !acl.empty() && acl != kDaemonMayRead)) {
+        wider.push_back(std::string(faults::OpName(call.op)) + " " + name);
+      }
+    }
+    return 0;
+  });
+  struct : RunLog {
+    void Add(const LogLine&) override {}
+  } quiet;
+  ::umask(022);
+  EXPECT_EQ(FolderRun(folder.path().c_str(), &quiet, RunOptions()).Run().failed,
+            0);
+  EXPECT_EQ(wider, std::vector<std::string>{});
+
+  Rows rows = ReadRecord(folder);
+  ASSERT_EQ(rows.size(), 5u);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    EXPECT_EQ(AccessOf(folder / rows[i][1]), before[rows[i][2]]) << rows[i][2];
+  }
+  struct stat record;
+  ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &record), 0);
+  EXPECT_EQ(record.st_mode & 0777, 0600u);
+}
+
+// As the files' own user, with umask 022: copies keep 0640, a new record is
+// for its owner only, and an existing one keeps its mode.
+TEST(Permissions, TheRecordIsForItsOwnerOnly) {
+  if (Root() && std::system("setpriv --version >/dev/null 2>&1")) {
+    GTEST_SKIP() << "SKIPPED: setpriv is needed to run as another user";
+  }
+  for (bool existing : {false, true}) {
+    ScratchFolder folder;
+    folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+    if (existing) WriteBytes(folder / "anonymous_record.csv", "");
+    for (const std::string& name : folder.Names()) {
+      if (Root()) ::chown((folder / name).c_str(), kNobody, kNobody);
+      ::chmod((folder / name).c_str(), 0640);
+    }
+    if (Root()) ::chown(folder.path().c_str(), kNobody, kNobody);
+    std::string out;
+    EXPECT_EQ(RunAsUser(folder, &out), 0) << out;
+    const uid_t user = Root() ? kNobody : geteuid();
+    struct stat copy, record;
+    ASSERT_EQ(::stat((folder / "ANONDN20070801.ima").c_str(), &copy), 0);
+    ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &record), 0);
+    EXPECT_EQ(copy.st_mode & 07777, 0640u);
+    EXPECT_EQ(copy.st_uid, user);
+    EXPECT_EQ(record.st_mode & 07777, existing ? 0640u : 0600u);
   }
 }

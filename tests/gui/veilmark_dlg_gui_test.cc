@@ -137,6 +137,24 @@ TEST(DialogWindow, FolderPickerAnswerReplacesTheTypedText) {
                                       "Select a DICOM folder..."}));
   ASSERT_EQ(chooser.owners.size(), 2u);
   EXPECT_NE(chooser.owners[0], nullptr);
+
+  // A folder whose path is longer than Windows allows comes back whole.
+  ScratchFolder scratch;
+  std::string deep = scratch.path();
+  while (deep.size() < 300) {
+    deep += "/" + std::string(60, 'd');
+    ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+  }
+  std::string error;
+  ASSERT_TRUE(WriteFixture(deep + "/IM1.ima", Fixture(), &error));
+  chooser.answer = &deep;
+  DialogProbe::Run(&dlg, [&](DialogProbe& probe) {
+    probe.Click(IDC_SELECT_FOLDER);
+    EXPECT_EQ(probe.Text(IDC_FOLDER), deep);
+    probe.Click(IDC_ANONYMIZE);
+  });
+  EXPECT_EQ(dlg.m_log.str(),
+            "Anonymizing file: IM1.ima\r\nDone. 1 file(s) modified.\r\n");
 }
 
 TEST(DialogWindow, RunsShowTheirLinesLiveAndKeepEarlierRuns) {
