@@ -29,3 +29,20 @@ CString NumberedFileName(const CString& anonymousName, const CString& extension,
   suffix.Format("_%d", number);
   return anonymousName + suffix + extension;
 }
+
+bool IsNumberedName(const CString& fileName, const CString& anonymousName,
+                    const CString& extension) {
+  const std::string& name = fileName.str();
+  const std::string& stem = anonymousName.str();
+  const std::string& tail = extension.str();
+  if (name.size() < stem.size() + tail.size() ||
+      name.compare(0, stem.size(), stem) != 0 ||
+      name.compare(name.size() - tail.size(), tail.size(), tail) != 0) {
+    return false;
+  }
+  std::string number =
+      name.substr(stem.size(), name.size() - stem.size() - tail.size());
+  if (number.empty()) return true;
+  if (number.size() < 2 || number[0] != '_' || number[1] == '0') return false;
+  return number.find_first_not_of("0123456789", 1) == std::string::npos;
+}

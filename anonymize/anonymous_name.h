@@ -20,4 +20,9 @@ bool FileExtension(const CString& fileName, CString* extension);
 CString NumberedFileName(const CString& anonymousName, const CString& extension,
                          int number);
 
+// True when `name` is one of the names NumberedFileName gives for
+// `anonymousName` and `extension`.
+bool IsNumberedName(const CString& name, const CString& anonymousName,
+                    const CString& extension);
+
 #endif  // VEILMARK_ANONYMIZE_ANONYMOUS_NAME_H_

@@ -9,8 +9,11 @@ constexpr size_t kMaxNameBytes = 255;  // what a folder entry can hold
 
 }  // namespace
 
-DryRunCommit::DryRunCommit(const CString& folder)
-    : folder_(folder), writable_(CanCreateFilesIn(folder.str())) {}
+DryRunCommit::DryRunCommit(const CString& folder,
+                           const std::set<std::string>& gone)
+    : folder_(folder),
+      writable_(CanCreateFilesIn(folder.str())),
+      deleted_(gone) {}
 
 bool DryRunCommit::Taken(const std::string& name) const {
   if (written_.count(name)) return true;
@@ -32,8 +35,7 @@ void DryRunCommit::Name(FileJob* job) {
     job->lines.push_back({false, line});
     return;
   }
-  job->AddError("Couldn't save new file: %s",
-                static_cast<LPCTSTR>(job->MeantPath(folder_)));
+  job->SaveFailed(folder_);
   job->ready = false;
 }
 

@@ -3,58 +3,54 @@
 #include <string>
 #include <vector>
 
+#include "anonymize/anonymous_name.h"
 #include "anonymize/record_file.h"
 #include "platform/delete_file.h"
 
-namespace {
-
-// True when `name` is one of the numbered names NumberedFileName gives for
-// `anonymousName` and `extension`.
-bool IsNumberedName(const std::string& name, const std::string& anonymousName,
-                    const std::string& extension) {
-  if (name.size() < anonymousName.size() + extension.size() ||
-      name.compare(0, anonymousName.size(), anonymousName) != 0 ||
-      name.compare(name.size() - extension.size(), extension.size(),
-                   extension) != 0) {
-    return false;
-  }
-  std::string number =
-      name.substr(anonymousName.size(),
-                  name.size() - anonymousName.size() - extension.size());
-  if (number.empty()) return true;
-  if (number.size() < 2 || number[0] != '_' || number[1] == '0') return false;
-  return number.find_first_not_of("0123456789", 1) == std::string::npos;
-}
-
-}  // namespace
-
 size_t GroupCommit::Commit(FileJob* const* jobs, size_t count, int* modified) {
   SyncCopies(jobs, count);
-  // A run of one file at a time names each copy after the originals before
-  // it are gone: a copy that could take the name of such an original waits
-  // for the next group.
-  std::vector<const FileJob*> published;
-  auto waits = [&](const FileJob* job) {
-    for (const FileJob* earlier : published) {
-      if (IsNumberedName(earlier->fileName.str(), job->anonymousName.str(),
-                         job->extension.str())) {
-        return true;
-      }
-    }
-    return false;
-  };
-  for (size_t i = 0; i < count; ++i) {
-    if (!jobs[i]->ready) continue;
-    if (waits(jobs[i])) {
-      count = i;
-      break;
-    }
-    if (Publish(jobs[i])) published.push_back(jobs[i]);
+  count = Name(jobs, count);
+  if (Record(jobs, count)) {
+    Publish(jobs, count);
+    SyncNames(jobs, count);
+    DeleteOriginals(jobs, count, modified);
   }
-  SyncNames(jobs, count);
-  Record(jobs, count);
-  DeleteOriginals(jobs, count, modified);
   return count;
+}
+
+void GroupCommit::Fail(FileJob* job, const std::string& recordError) {
+  if (recordError.empty()) {
+    job->SaveFailed(folder_);
+  } else {
+    job->AddError("Couldn't write to anonymous_record.csv: %s",
+                  recordError.c_str());
+  }
+  RemoveFile(job->named ? folder_.str() + "/" + job->newName.str()
+                        : job->tempPath);
+  if (!job->newName.IsEmpty()) names_.Gone(job->newName.str());
+  job->named = false;
+  job->ready = false;
+}
+
+void GroupCommit::Abandon(FileJob* const* jobs, size_t count,
+                          const std::string& recordError) {
+  std::string ignored;
+  CutRecord(record_, lines_, &ignored);
+  for (size_t i = 0; i < count; ++i) {
+    if (jobs[i]->ready) Fail(jobs[i], recordError);
+  }
+}
+
+std::string GroupCommit::Lines(FileJob* const* jobs, size_t count) {
+  std::string lines;
+  for (size_t i = 0; i < count; ++i) {
+    const FileJob* job = jobs[i];
+    if (job->ready) {
+      lines += RecordLine(job->fileName, job->newName, job->patientName,
+                          job->anonymousName);
+    }
+  }
+  return lines;
 }
 
 void GroupCommit::SyncCopies(FileJob* const* jobs, size_t count) {
@@ -78,35 +74,87 @@ void GroupCommit::SyncCopies(FileJob* const* jobs, size_t count) {
     if (synced) {
       job->synced = true;
     } else {
-      job->AddError("Couldn't save new file: %s",
-                    static_cast<LPCTSTR>(job->MeantPath(folder_)));
-      RemoveFile(job->tempPath);
-      job->ready = false;
+      Fail(job, "");
     }
   }
 }
 
-bool GroupCommit::Publish(FileJob* job) {
-  std::string error;
-  auto claim = [&](const CString& name) {
-    return PublishNoReplace(job->tempPath, folder_.str() + "/" + name.str(),
-                            &error);
+size_t GroupCommit::Name(FileJob* const* jobs, size_t count) {
+  // A run of one file at a time names each copy after the originals before
+  // it are gone: a copy that could take the name of such an original waits
+  // for the next group.
+  std::vector<const FileJob*> named;
+  auto waits = [&](const FileJob* job) {
+    for (const FileJob* earlier : named) {
+      if (IsNumberedName(earlier->fileName, job->anonymousName,
+                         job->extension)) {
+        return true;
+      }
+    }
+    return false;
   };
-  if (names_.ClaimFirstFree(job->anonymousName, job->extension, claim,
-                            &job->newName)) {
-    return true;
+  auto free = [&](const CString& name) {
+    return ProbeName(folder_.str() + "/" + name.str());
+  };
+  for (size_t i = 0; i < count; ++i) {
+    FileJob* job = jobs[i];
+    if (!job->ready) continue;
+    if (waits(job)) return i;
+    if (names_.ClaimFirstFree(job->anonymousName, job->extension, free,
+                              &job->newName)) {
+      named.push_back(job);
+    } else {
+      Fail(job, "");
+    }
   }
-  job->AddError("Couldn't save new file: %s",
-                static_cast<LPCTSTR>(job->MeantPath(folder_)));
-  RemoveFile(job->tempPath);
-  job->ready = false;
+  return count;
+}
+
+bool GroupCommit::Record(FileJob* const* jobs, size_t count) {
+  const std::string lines = Lines(jobs, count);
+  std::string error;
+  if (lines.empty()) return false;
+  if (AppendRecordLines(record_, lines, &lines_, &error)) return true;
+  // The way back is not on disk: the originals stay, their copies go.
+  for (size_t i = 0; i < count; ++i) {
+    if (jobs[i]->ready) Fail(jobs[i], error);
+  }
   return false;
 }
 
-void GroupCommit::Withdraw(FileJob* job) {
-  RemoveFile(folder_.str() + "/" + job->newName.str());
-  names_.Gone(job->newName.str());
-  job->ready = false;
+void GroupCommit::Publish(FileJob* const* jobs, size_t count) {
+  bool renamed = false;  // a copy got another name than its line's
+  for (size_t i = 0; i < count; ++i) {
+    FileJob* job = jobs[i];
+    if (!job->ready) continue;
+    std::string error;
+    auto claim = [&](const CString& name) {
+      return PublishNoReplace(job->tempPath, folder_.str() + "/" + name.str(),
+                              &error);
+    };
+    const CString meant = job->newName;
+    if (claim(meant) == PublishResult::kDone) {
+      job->named = true;
+      continue;
+    }
+    // Something outside the run took the name since it was chosen, or it
+    // cannot be had.
+    renamed = true;
+    if (names_.ClaimFirstFree(job->anonymousName, job->extension, claim,
+                              &job->newName)) {
+      job->named = true;
+    } else {
+      job->newName = meant;
+      Fail(job, "");
+    }
+  }
+  if (!renamed) return;
+  // The group's lines must name what was written.
+  std::string error;
+  if (!CutRecord(record_, lines_, &error) ||
+      !AppendRecordLines(record_, Lines(jobs, count), &lines_, &error)) {
+    Abandon(jobs, count, error);
+  }
 }
 
 void GroupCommit::SyncNames(FileJob* const* jobs, size_t count) {
@@ -114,33 +162,8 @@ void GroupCommit::SyncNames(FileJob* const* jobs, size_t count) {
   for (size_t i = 0; i < count; ++i) any = any || jobs[i]->ready;
   std::string error;
   if (!any || folderHandle_->SyncEntries(&error)) return;
-  // Named but not known to be on disk: take them back.
-  for (size_t i = 0; i < count; ++i) {
-    if (!jobs[i]->ready) continue;
-    Withdraw(jobs[i]);
-    jobs[i]->AddError("Couldn't save new file: %s",
-                      static_cast<LPCTSTR>(jobs[i]->MeantPath(folder_)));
-  }
-}
-
-void GroupCommit::Record(FileJob* const* jobs, size_t count) {
-  std::string lines;
-  for (size_t i = 0; i < count; ++i) {
-    const FileJob* job = jobs[i];
-    if (job->ready) {
-      lines += RecordLine(job->fileName, job->newName, job->patientName,
-                          job->anonymousName);
-    }
-  }
-  std::string error;
-  if (lines.empty() || AppendRecordLines(record_, lines, &error)) return;
-  // The way back is not on disk: the originals stay, their copies go.
-  for (size_t i = 0; i < count; ++i) {
-    if (!jobs[i]->ready) continue;
-    jobs[i]->AddError("Couldn't write to anonymous_record.csv: %s",
-                      error.c_str());
-    Withdraw(jobs[i]);
-  }
+  // Named but not known to be on disk: take them back, lines and all.
+  Abandon(jobs, count, "");
 }
 
 void GroupCommit::DeleteOriginals(FileJob* const* jobs, size_t count,

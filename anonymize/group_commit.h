@@ -1,15 +1,20 @@
 // Putting prepared files in place, a group at a time, so that an original
 // goes only once its copy, the copy's name and its record line are on disk:
 //   1. the group's copies are forced to the disk;
-//   2. each gets the first free name, in listing order;
-//   3. the folder is forced to the disk;
-//   4. the group's record lines are written and forced to the disk;
-//   5. only then are the originals deleted.
-// A group pays for three flushes however many files it holds.
+//   2. each is given the first free name, in listing order;
+//   3. the group's record lines are written and forced to the disk;
+//   4. the copies take their names;
+//   5. the folder is forced to the disk;
+//   6. only then are the originals deleted.
+// A group pays for three flushes however many files it holds. A copy never
+// has its name without its record line: a run killed between 3 and 4 left
+// lines whose copies are still temporary files, the last lines of the
+// record, which the next run takes back (see earlier_run.h).
 #ifndef VEILMARK_ANONYMIZE_GROUP_COMMIT_H_
 #define VEILMARK_ANONYMIZE_GROUP_COMMIT_H_
 
 #include <cstddef>
+#include <cstdint>
 
 #include "anonymize/name_numbers.h"
 #include "anonymize/prepared_file.h"
@@ -32,19 +37,28 @@ class GroupCommit {
   size_t Commit(FileJob* const* jobs, size_t count, int* modified);
 
  private:
-  // Steps 1 to 5.
+  // Steps 1 to 6; each takes the jobs that fail out of the group.
   void SyncCopies(FileJob* const* jobs, size_t count);
-  bool Publish(FileJob* job);
+  size_t Name(FileJob* const* jobs, size_t count);
+  bool Record(FileJob* const* jobs, size_t count);
+  void Publish(FileJob* const* jobs, size_t count);
   void SyncNames(FileJob* const* jobs, size_t count);
-  void Record(FileJob* const* jobs, size_t count);
   void DeleteOriginals(FileJob* const* jobs, size_t count, int* modified);
-  // Takes a published copy back out of the folder.
-  void Withdraw(FileJob* job);
+
+  // The group's lines, of the jobs still in it.
+  static std::string Lines(FileJob* const* jobs, size_t count);
+  // Takes a job out of the group with an error line, its copy removed
+  // from wherever it is.
+  void Fail(FileJob* job, const std::string& reason);
+  // Puts the record back as it was before the group, and takes every job
+  // out with `reason`.
+  void Abandon(FileJob* const* jobs, size_t count, const std::string& reason);
 
   CString folder_;
   CFile* record_;
   FolderHandle* folderHandle_;
-  NameNumbers names_;  // new names known to be taken
+  NameNumbers names_;        // new names known to be taken
+  std::uint64_t lines_ = 0;  // where the group's lines start in the record
 };
 
 #endif  // VEILMARK_ANONYMIZE_GROUP_COMMIT_H_

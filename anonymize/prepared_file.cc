@@ -4,7 +4,6 @@
 
 #include "anonymize/anonymous_name.h"
 #include "anonymize/element_value.h"
-#include "anonymize/nesting_bound.h"
 #include "anonymize/verified_save.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
@@ -20,22 +19,21 @@ void FileJob::AddError(const char* format, ...) {
   failed = true;
 }
 
+void FileJob::SaveFailed(const CString& folder) {
+  AddError("Couldn't save new file: %s",
+           static_cast<LPCTSTR>(MeantPath(folder)));
+}
+
 CString FileJob::MeantPath(const CString& folder) const {
   return folder + "/" + NumberedFileName(anonymousName, extension, 1);
 }
 
 namespace {
 
-// Loads the original, reads the two elements and puts the anonymous
+// Reads the two elements of the loaded original and puts the anonymous
 // patient name in place; false with an error line when the file gets none.
 bool Anonymize(FileJob* job, DcmFileFormat* file) {
   const char* path = job->fullPath;
-  OFCondition loaded = LoadOriginal(job->source, file);
-  if (loaded.bad()) {
-    // Whatever was read before the error is not the whole dataset.
-    job->AddError("Couldn't load file: %s (%s)", path, loaded.text());
-    return false;
-  }
   DcmDataset* dataset = file->getDataset();
   if (!ReadFirstValue(dataset, DCM_PatientName, &job->patientName) ||
       job->patientName.IsEmpty()) {
@@ -54,8 +52,8 @@ bool Anonymize(FileJob* job, DcmFileFormat* file) {
     return false;
   }
   OFCondition put = dataset->putAndInsertString(
-      DcmTag(DcmTagKey(0x0010, 0x0010)),
-      static_cast<LPCTSTR>(job->anonymousName), OFTrue);
+      DcmTag(DCM_PatientName), static_cast<LPCTSTR>(job->anonymousName),
+      OFTrue);
   if (put.bad()) {
     job->AddError("Failed to insert new patient name %s in file %s",
                   static_cast<LPCTSTR>(job->anonymousName), path);
@@ -85,45 +83,24 @@ void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
   const char* path = job->fullPath;
 
   // The original stays open, so that the values left in it during the load
-  // are read from this very file while the copy is written.
-  std::string reason;
-  switch (job->source.Open(job->fullPath.str(), &reason)) {
-    case SourceFile::kOpened:
-      break;
-    case SourceFile::kNotRegular:
-      job->AddError("Couldn't load file: %s (not a regular file)", path);
-      return;
-    case SourceFile::kFailed:
-      job->AddError("Couldn't load file: %s (%s)", path, reason.c_str());
-      return;
-  }
-  // Kept for the thread's next file: a fresh buffer for each would be
-  // fresh memory from the system, paid for page by page.
+  // are read from this very file while the copy is written. Its bytes are
+  // kept for the thread's next file: a fresh buffer for each would be fresh
+  // memory from the system, paid for page by page.
   thread_local std::string whole;
-  if (ReadInWhole(job->source) && !job->source.ReadWhole(&whole, &reason)) {
+  DcmFileFormat file;
+  std::string reason;
+  if (!OpenAndLoad(job->fullPath.str(), &job->source, &whole, &file, &reason)) {
     job->AddError("Couldn't load file: %s (%s)", path, reason.c_str());
+    job->source.ForgetBytes();
     return;
   }
-  switch (CheckNesting(job->source, kMaxNestingLevels, &reason)) {
-    case Nesting::kWithin:
-      break;
-    case Nesting::kTooDeep:
-      job->AddError("Couldn't load file: %s (sequences nested too deeply)",
-                    path);
-      return;
-    case Nesting::kUnreadable:
-      job->AddError("Couldn't load file: %s (%s)", path, reason.c_str());
-      return;
-  }
-  DcmFileFormat file;
   bool anonymized = Anonymize(job, &file);
   const E_TransferSyntax xfer = file.getDataset()->getOriginalXfer();
   if (anonymized &&
       !(dryRun ? CopyWouldVerify(job->source, &file, xfer)
                : SaveVerifiedCopy(job->source, &file, xfer, folder.str(),
                                   &job->tempPath))) {
-    job->AddError("Couldn't save new file: %s",
-                  static_cast<LPCTSTR>(job->MeantPath(folder)));
+    job->SaveFailed(folder);
     anonymized = false;
   }
   if (anonymized) job->bytes = job->source.Size();

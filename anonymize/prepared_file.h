@@ -28,9 +28,13 @@ struct FileJob {
   CString patientName;
   CString anonymousName;
   CString extension;
-  CString newName;  // once it has one
+  CString newName;     // once it has one
+  bool named = false;  // the copy has taken it
 
   void AddError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // The error line of a copy that could not be written, checked or put in
+  // place in `folder`.
+  void SaveFailed(const CString& folder);
   // The name a copy gets when it is free, in the folder.
   CString MeantPath(const CString& folder) const;
 };

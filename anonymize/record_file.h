@@ -5,7 +5,9 @@
 #ifndef VEILMARK_ANONYMIZE_RECORD_FILE_H_
 #define VEILMARK_ANONYMIZE_RECORD_FILE_H_
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/cfile.h"
 #include "platform/cstring.h"
@@ -32,12 +34,28 @@ std::string RecordLine(const CString& originalFileName,
                        const CString& originalPatientName,
                        const CString& anonymousPatientName);
 
-// Appends `lines` and forces them to the disk. On failure nothing of them
-// stays in the file and `error` holds the reason.
+// Appends `lines` and forces them to the disk; `start` gets the offset they
+// start at. On failure nothing of them stays in the file and `error` holds
+// the reason.
 bool AppendRecordLines(CFile* record, const std::string& lines,
-                       std::string* error);
+                       std::uint64_t* start, std::string* error);
+
+// Cuts the record back to its first `length` bytes, on disk.
+bool CutRecord(CFile* record, std::uint64_t length, std::string* error);
 
 bool CloseRecordFile(CFile* record, std::string* error);
+
+// One line of the record after its header.
+struct RecordEntry {
+  std::uint64_t begin = 0;  // where it starts in the file
+  bool parsed = false;      // it holds the four fields
+  CString oldFile, newFile, oldName, newName;
+};
+
+// The lines of the open record after its header, in order; false with the
+// reason in `error` when it cannot be read.
+bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
+                       std::string* error);
 
 // A field as it is written: byte for byte, or in double quotes with its
 // quotes doubled when it holds a comma, a double quote, CR or LF.

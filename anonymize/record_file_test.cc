@@ -13,7 +13,9 @@ TEST(RecordFile, ALineCutShortByACrashStaysOnItsOwnLine) {
   CFile record;
   std::string error;
   ASSERT_EQ(OpenRecordFile(&record, path.c_str(), &error), RecordOpen::kOpened);
-  EXPECT_TRUE(AppendRecordLines(&record, "IM1.ima,A.ima,B,A\r\n", &error));
+  std::uint64_t start = 0;
+  EXPECT_TRUE(
+      AppendRecordLines(&record, "IM1.ima,A.ima,B,A\r\n", &start, &error));
   record.Close();
   EXPECT_EQ(ReadBytes(path), std::string(kRecordHeader) +
                                  "IM0.ima,ANO\r\nIM1.ima,A.ima,B,A\r\n");

@@ -92,24 +92,45 @@ bool GiveAccessAt(const std::string& path, const FileAccess& access,
   return true;
 }
 
-void RemoveLeftoverTempFiles(const std::string& folder) {
+namespace {
+
+// Calls `found` with the name of each temporary file of `folder` until it
+// returns false.
+template <typename Found>
+void ForEachTempFile(const std::string& folder, Found found) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   const size_t prefix = sizeof kTempPrefix - 1, suffix = sizeof kTempSuffix - 1;
   while (struct dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.size() != prefix + kTempRandom + suffix ||
-        name.compare(0, prefix, kTempPrefix) != 0 ||
-        name.compare(prefix + kTempRandom, suffix, kTempSuffix) != 0) {
-      continue;
-    }
     struct stat st;
-    if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(st.st_mode)) {
-      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    if (name.size() == prefix + kTempRandom + suffix &&
+        name.compare(0, prefix, kTempPrefix) == 0 &&
+        name.compare(prefix + kTempRandom, suffix, kTempSuffix) == 0 &&
+        ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && !found(::dirfd(dir), entry->d_name)) {
+      break;
     }
   }
   ::closedir(dir);
+}
+
+}  // namespace
+
+void RemoveLeftoverTempFiles(const std::string& folder) {
+  ForEachTempFile(folder, [](int dir, const char* name) {
+    ::unlinkat(dir, name, 0);
+    return true;
+  });
+}
+
+bool HasLeftoverTempFiles(const std::string& folder) {
+  bool any = false;
+  ForEachTempFile(folder, [&](int, const char*) {
+    any = true;
+    return false;  // one is enough
+  });
+  return any;
 }
 
 bool SyncFile(const std::string& path, std::string* error) {
@@ -159,6 +180,12 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
   return PublishResult::kDone;
 }
 
+PublishResult ProbeName(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) return PublishResult::kNameTaken;
+  return errno == ENOENT ? PublishResult::kDone : PublishResult::kFailed;
+}
+
 bool CanCreateFilesIn(const std::string& folder) {
   return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
@@ -166,6 +193,11 @@ bool CanCreateFilesIn(const std::string& folder) {
 bool EntryExists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }

@@ -27,6 +27,8 @@ bool GiveAccessAt(const std::string& path, const FileAccess& access,
 // Removes the files of that form from `folder`: what a run that was killed
 // left behind. Only for a caller that knows no other run uses the folder.
 void RemoveLeftoverTempFiles(const std::string& folder);
+// Whether `folder` holds such files.
+bool HasLeftoverTempFiles(const std::string& folder);
 
 // Forces the data of the file at `path` to the disk.
 bool SyncFile(const std::string& path, std::string* error);
@@ -60,10 +62,16 @@ enum class PublishResult { kDone, kNameTaken, kFailed };
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,
                                std::string* error);
 
+// What PublishNoReplace to `path` would give as things are, found without
+// changing anything: kDone when the name is free.
+PublishResult ProbeName(const std::string& path);
+
 // For a run that changes nothing: whether it could create files in
 // `folder`, and whether `path` names anything (a dangling link included).
 bool CanCreateFilesIn(const std::string& folder);
 bool EntryExists(const std::string& path);
+// Whether `path` names a regular file itself, not through a link.
+bool IsRegularFile(const std::string& path);
 
 // Removes `path`; quiet if it is already gone.
 void RemoveFile(const std::string& path);
