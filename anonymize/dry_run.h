@@ -15,7 +15,8 @@
 
 class DryRunCommit {
  public:
-  explicit DryRunCommit(const CString& folder);
+  // `gone`: originals a run would have deleted before it lists the folder.
+  DryRunCommit(const CString& folder, const std::set<std::string>& gone);
 
   // As GroupCommit::Commit, for a run that writes nothing: takes them all.
   size_t Commit(FileJob* const* jobs, size_t count, int* modified);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "anonymize/dry_run.h"
+#include "anonymize/earlier_run.h"
 #include "anonymize/group_commit.h"
 #include "anonymize/prepared_file.h"
 #include "anonymize/record_file.h"
@@ -57,14 +58,24 @@ class Pipeline {
  public:
   using Commit = std::function<size_t(FileJob* const*, size_t)>;
 
+  // Takes up no new file once `stopped` is set; Wake() tells it.
   Pipeline(const CString& folder, const std::vector<CString>& names,
-           int workers, bool dryRun)
+           int workers, bool dryRun, const std::atomic<bool>& stopped)
       : folder_(folder),
         dryRun_(dryRun),
+        stopped_(stopped),
         names_(names),
         workers_(workers),
         window_(workers == 1 ? 1 : WaitingFilesAllowed(workers)),
         slots_(window_) {}
+
+  void Wake() {
+    { std::lock_guard<std::mutex> lock(mutex_); }
+    changed_.notify_all();
+  }
+
+  // The files a stop left as they were.
+  size_t NotTakenUp() const { return names_.size() - taken_; }
 
   // Calls `done` with each committed file, in order.
   void Run(const Commit& commit, const std::function<void(FileJob*)>& done) {
@@ -86,14 +97,18 @@ class Pipeline {
                      static_cast<LPCTSTR>(job.fullPath), error.c_str());
         done(&job);
       }
+      taken_ = names_.size();
       return;
     }
 
     std::vector<FileJob*> group;
-    while (committed_ < names_.size()) {
+    for (;;) {
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return Slot(committed_) != nullptr; });
+        changed_.wait(lock, [&] {
+          return committed_ >= End() || Slot(committed_) != nullptr;
+        });
+        if (committed_ >= End()) break;
         // A group takes what became ready while the last one was put in
         // place. When that is little (the flushes cost next to nothing),
         // it waits a moment for more, so that flushes stay few.
@@ -130,6 +145,9 @@ class Pipeline {
  private:
   std::unique_ptr<FileJob>& Slot(size_t i) { return slots_[i % window_]; }
 
+  // Where taking up files ends: at the last name, or where a stop came.
+  size_t End() const { return stopped_ ? taken_ : names_.size(); }
+
   // Where the next group ends at the most.
   size_t GroupEnd() const {
     return std::min(
@@ -147,8 +165,7 @@ class Pipeline {
       bytes += Slot(i)->bytes;
     }
     if (ready >= kMinGroupFiles || bytes >= kMaxGroupBytes) return true;
-    const bool moreToTake = taken_ < names_.size() &&
-                            taken_ < committed_ + window_ &&
+    const bool moreToTake = taken_ < End() && taken_ < committed_ + window_ &&
                             waitingBytes_ < kMaxWaitingBytes;
     return !moreToTake && committed_ + ready == taken_;
   }
@@ -164,11 +181,11 @@ class Pipeline {
         std::unique_lock<std::mutex> lock(mutex_);
         finished.swap(finished_);
         changed_.wait(lock, [&] {
-          return taken_ == names_.size() ||
+          return taken_ >= End() ||
                  (taken_ < committed_ + window_ &&
                   (waitingBytes_ < kMaxWaitingBytes || taken_ == committed_));
         });
-        if (taken_ == names_.size()) return;
+        if (taken_ >= End()) return;
         i = taken_++;
       }
       auto job = std::make_unique<FileJob>();
@@ -185,6 +202,7 @@ class Pipeline {
 
   const CString folder_;
   const bool dryRun_;
+  const std::atomic<bool>& stopped_;
   const std::vector<CString>& names_;
   const int workers_;
   const size_t window_;
@@ -262,6 +280,8 @@ bool FolderRun::TakeFolder() {
                           : OpenRecordFile(&record_, recordPath, &reason);
   switch (opened) {
     case RecordOpen::kOpened:
+      // A dry run reads what earlier runs recorded, if anything.
+      if (options_.dryRun) record_.Open(recordPath, CFile::modeRead);
       return true;
     case RecordOpen::kOpenFailed:
       Error(
@@ -278,6 +298,12 @@ bool FolderRun::TakeFolder() {
       return false;
   }
   return false;
+}
+
+void FolderRun::Stop() {
+  stopped_ = true;
+  std::lock_guard<std::mutex> lock(wakeMutex_);
+  if (wake_) wake_();
 }
 
 RunResult FolderRun::Run() {
@@ -297,22 +323,38 @@ RunResult FolderRun::Run() {
     return result_;
   }
   if (!TakeFolder()) return result_;
-  // The record's lock keeps other runs out: what temporary files the folder
-  // holds were left by a run that was killed.
+  // The record's lock keeps other runs out: what the folder holds half done
+  // was left by a run that was stopped short.
+  EarlierRun earlier;
+  if (record_.IsOpen()) {
+    earlier = FinishEarlierRun(folder_, &record_, options_.dryRun);
+    for (const LogLine& line : earlier.lines) Add(line);
+  }
   if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
   std::vector<CString> names;
   if (!List(&names)) {
     CloseRecordFile(&record_, &reason);
     return result_;
   }
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [&](const CString& name) {
+                               return earlier.deleted.count(name.str()) ||
+                                      earlier.kept.count(name.str());
+                             }),
+              names.end());
   result_.started = true;
   if (!names.empty()) {
     // DCMTK's dictionary is loaded once, here, and only read by the
     // workers.
     dcmDataDict.isDictionaryLoaded();
     GroupCommit commit(folder_, &record_, &folderHandle);
-    DryRunCommit dryCommit(folder_);
-    Pipeline pipeline(folder_, names, Workers(names.size()), options_.dryRun);
+    DryRunCommit dryCommit(folder_, earlier.deleted);
+    Pipeline pipeline(folder_, names, Workers(names.size()), options_.dryRun,
+                      stopped_);
+    {
+      std::lock_guard<std::mutex> lock(wakeMutex_);
+      wake_ = [&pipeline] { pipeline.Wake(); };
+    }
     pipeline.Run(
         [&](FileJob* const* jobs, size_t count) {
           return options_.dryRun
@@ -323,14 +365,26 @@ RunResult FolderRun::Run() {
           for (const LogLine& line : job->lines) Add(line);
           if (job->failed) ++result_.failed;
         });
+    {
+      std::lock_guard<std::mutex> lock(wakeMutex_);
+      wake_ = nullptr;
+    }
+    result_.notTakenUp = static_cast<int>(pipeline.NotTakenUp());
   }
+  result_.failed += static_cast<int>(earlier.kept.size());
 
+  if (stopped_) {
+    result_.stopped = true;
+    Progress("Stopped: %d file(s) not taken up.", result_.notTakenUp);
+  }
+  std::string closeError;
+  const bool closed = CloseRecordFile(&record_, &closeError);
   if (options_.dryRun) {
     Progress("Dry run: %d file(s) would be modified.", result_.modified);
     return result_;
   }
-  if (!CloseRecordFile(&record_, &reason)) {
-    Error("Couldn't close anonymous_record.csv: %s", reason.c_str());
+  if (!closed) {
+    Error("Couldn't close anonymous_record.csv: %s", closeError.c_str());
   }
   Progress("Done. %d file(s) modified.", result_.modified);
   return result_;

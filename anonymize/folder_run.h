@@ -6,7 +6,10 @@
 #ifndef VEILMARK_ANONYMIZE_FOLDER_RUN_H_
 #define VEILMARK_ANONYMIZE_FOLDER_RUN_H_
 
+#include <atomic>
 #include <cstdarg>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,8 @@ struct RunResult {
   int modified = 0;      // files whose copy was saved and recorded
   int failed = 0;        // files that got an error line
   int errorLines = 0;    // in the whole run
+  bool stopped = false;  // Stop() was called before the run ended
+  int notTakenUp = 0;    // files a stop left as they were
 };
 
 class FolderRun {
@@ -39,6 +44,10 @@ class FolderRun {
       : folder_(folder), log_(log), options_(options) {}
 
   RunResult Run();
+  // Asks the run, from any thread, to take up no new file: the files under
+  // way are put in place, the record is closed, and the log says how many
+  // files were not taken up before its closing line.
+  void Stop();
 
  private:
   // Opens the record, or in a dry run makes sure it could be opened; false
@@ -60,6 +69,9 @@ class FolderRun {
   RunOptions options_;
   CFile record_;
   RunResult result_;
+  std::atomic<bool> stopped_{false};
+  std::mutex wakeMutex_;
+  std::function<void()> wake_;  // while files are under way: tells them
 };
 
 #endif  // VEILMARK_ANONYMIZE_FOLDER_RUN_H_

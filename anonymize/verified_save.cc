@@ -4,6 +4,7 @@
 
 #include "anonymize/dataset_shape.h"
 #include "anonymize/memory_stream.h"
+#include "anonymize/nesting_bound.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
 #include "dcmtk/dcmdata/dcwcache.h"
 #include "platform/durable_file.h"
@@ -79,6 +80,33 @@ OFCondition LoadOriginal(const SourceFile& source, DcmFileFormat* file) {
   }
   return file->loadFile(source.ReadPath().c_str(), EXS_Unknown, EGL_noChange,
                         kMaxReadLength, ERM_autoDetect);
+}
+
+bool OpenAndLoad(const std::string& path, SourceFile* source,
+                 std::string* whole, DcmFileFormat* file, std::string* reason) {
+  switch (source->Open(path, reason)) {
+    case SourceFile::kOpened:
+      break;
+    case SourceFile::kNotRegular:
+      *reason = "not a regular file";
+      return false;
+    case SourceFile::kFailed:
+      return false;
+  }
+  if (ReadInWhole(*source) && !source->ReadWhole(whole, reason)) return false;
+  switch (CheckNesting(*source, kMaxNestingLevels, reason)) {
+    case Nesting::kWithin:
+      break;
+    case Nesting::kTooDeep:
+      *reason = "sequences nested too deeply";
+      return false;
+    case Nesting::kUnreadable:
+      return false;
+  }
+  // Whatever was read before an error is not the whole dataset.
+  OFCondition loaded = LoadOriginal(*source, file);
+  if (loaded.bad()) *reason = loaded.text();
+  return loaded.good();
 }
 
 bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,

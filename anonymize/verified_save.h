@@ -23,6 +23,15 @@ inline bool ReadInWhole(const SourceFile& source) {
 // One that ReadInWhole takes must have been read whole.
 OFCondition LoadOriginal(const SourceFile& source, DcmFileFormat* file);
 
+// Opens the file at `path`, pinned in `source`, and loads it into `file`:
+// only a regular file, read whole into `whole` when ReadInWhole takes it
+// (the caller keeps `whole` until it is done with `file` and `source`), and
+// never one nested deeper than DCMTK is trusted with. False with the reason
+// in `reason`. DCMTK recurses once per nesting level: call it on a large
+// stack.
+bool OpenAndLoad(const std::string& path, SourceFile* source,
+                 std::string* whole, DcmFileFormat* file, std::string* reason);
+
 // Saves `file`, loaded from `source`, in transfer syntax `xfer` to a new
 // temporary file in `folder`, and checks that the copy reads back as the
 // dataset was before the save, and gives it the original's access. Returns

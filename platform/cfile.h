@@ -38,6 +38,7 @@ class CFile {
   // by its owner only, when it is missing and empties it unless
   // modeNoTruncate is given.
   BOOL Open(LPCTSTR file_name, UINT flags);
+  bool IsOpen() const { return fd_ >= 0; }
   void Write(const void* buffer, UINT count);
   void Close();
 
