@@ -1,24 +1,32 @@
 // veilmark-cli: the folder run of the Veilmark dialog, without the window.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "anonymize/folder_run.h"
+#include "platform/stop_signals.h"
 #include "veilmark_version.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: veilmark-cli [--jobs N] [--dry-run] [--] FOLDER\n"
+    "usage: veilmark-cli [--jobs N] [--dry-run] [--] FOLDER...\n"
     "\n"
-    "Anonymizes every *.ima DICOM file in FOLDER, as the Veilmark dialog does\n"
-    "when FOLDER is typed into its folder box and \"Anonymize\" is pressed:\n"
-    "each file's patient name is replaced by an anonymous name made of the\n"
-    "name and the study date, the dataset is written anew under a file named\n"
-    "after it, the original is deleted, and anonymous_record.csv in FOLDER\n"
-    "maps old to new. The run log goes to standard output. Each copy keeps\n"
-    "its original's owner, group, permissions and ACL as far as allowed.\n"
+    "Anonymizes every *.ima DICOM file in each FOLDER, as the Veilmark dialog\n"
+    "does when FOLDER is typed into its folder box and \"Anonymize\" is\n"
+    "pressed: each file's patient name is replaced by an anonymous name made\n"
+    "of the name and the study date, the dataset is written anew under a file\n"
+    "named after it, the original is deleted, and anonymous_record.csv in\n"
+    "FOLDER maps old to new. The folders are run one after the other, each\n"
+    "with its own log lines and closing line; the log goes to standard\n"
+    "output. A run first finishes what an interrupted run left in its folder.\n"
+    "Each copy keeps its original's owner, group, permissions and ACL as far\n"
+    "as allowed. A FOLDER of one character (.) means its absolute path.\n"
     "\n"
     "The record holds the real names: a new one is readable by its owner\n"
     "only, an existing one keeps its mode. Share it on purpose with\n"
@@ -29,9 +37,15 @@ const char kUsage[] =
     "the new name shows the old name's first and last character and the\n"
     "study date.\n"
     "\n"
-    "Exit status: 0 when no file failed, 1 when some file failed, 2 when the\n"
-    "run could not start (FOLDER not listable or in use by another run\n"
-    "included).\n"
+    "Ctrl-C (SIGINT), SIGTERM or SIGHUP stops at a safe point: no new file is\n"
+    "taken up, the files under way are put in place, no further folder is\n"
+    "started; a second signal ends the program at once, and the next run\n"
+    "finishes what it left.\n"
+    "\n"
+    "Exit status, the highest of the folders': 0 when no file failed, 1 when\n"
+    "some file failed, 2 when a run could not start (FOLDER missing, not\n"
+    "listable or in use by another run included); 128 + the signal's number\n"
+    "after a stop.\n"
     "\n"
     "  --jobs N   prepare N files at once (default: one per processor);\n"
     "             1 takes one file after the other. The log, the record and\n"
@@ -73,40 +87,78 @@ int Usage() {
   return 2;
 }
 
+// A folder named by one character is taken as its absolute path: the
+// dialog's rule refuses a folder box of fewer than two.
+std::string FolderOf(const char* argument) {
+  std::error_code error;
+  const std::filesystem::path here = std::filesystem::current_path(error);
+  if (std::strlen(argument) != 1 || error) return argument;
+  return std::strcmp(argument, ".") == 0 ? here.string()
+                                         : (here / argument).string();
+}
+
+// The run under way, for the signal that stops it.
+std::mutex runMutex;
+FolderRun* currentRun = nullptr;
+StopSignals* signals = nullptr;
+
+int RunFolder(const std::string& folder, const RunOptions& options) {
+  PrintedLog log;
+  FolderRun run(folder.c_str(), &log, options);
+  {
+    std::lock_guard<std::mutex> lock(runMutex);
+    currentRun = &run;
+    if (signals->Received()) run.Stop();
+  }
+  RunResult result = run.Run();
+  {
+    std::lock_guard<std::mutex> lock(runMutex);
+    currentRun = nullptr;
+  }
+  if (!result.started) return 2;
+  return result.errorLines > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   RunOptions options;
-  const char* folder = nullptr;
+  std::vector<std::string> folders;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
-    if (folder) return Usage();
-    if (std::strcmp(arg, "--help") == 0 && argc == 2) {
+    const bool option = !optionsEnded && std::strncmp(arg, "--", 2) == 0;
+    if (option && !folders.empty()) return Usage();
+    if (!option) {
+      folders.push_back(FolderOf(arg));
+    } else if (std::strcmp(arg, "--help") == 0 && argc == 2) {
       std::fputs(kUsage, stdout);
       return 0;
-    }
-    if (std::strcmp(arg, "--version") == 0 && argc == 2) {
+    } else if (std::strcmp(arg, "--version") == 0 && argc == 2) {
       std::puts("veilmark-cli " VEILMARK_VERSION);
       return 0;
-    }
-    if (std::strcmp(arg, "--jobs") == 0) {
+    } else if (std::strcmp(arg, "--jobs") == 0) {
       if (++i == argc || !ParseJobs(argv[i], &options.jobs)) return Usage();
     } else if (std::strcmp(arg, "--dry-run") == 0) {
       options.dryRun = true;
     } else if (std::strcmp(arg, "--") == 0) {
       // Ends the options, for folders whose names start with a dash.
-      if (++i != argc - 1) return Usage();
-      folder = argv[i];
-    } else if (std::strncmp(arg, "--", 2) == 0) {
-      return Usage();
+      optionsEnded = true;
     } else {
-      folder = arg;
+      return Usage();
     }
   }
-  if (!folder) return Usage();
+  if (folders.empty()) return Usage();
 
-  PrintedLog log;
-  RunResult result = FolderRun(folder, &log, options).Run();
-  if (!result.started) return 2;
-  return result.errorLines > 0 ? 1 : 0;
+  // Made before any thread, and never destroyed: its watcher outlives main.
+  signals = new StopSignals([](int) {
+    std::lock_guard<std::mutex> lock(runMutex);
+    if (currentRun) currentRun->Stop();
+  });
+  int status = 0;
+  for (const std::string& folder : folders) {
+    status = std::max(status, RunFolder(folder, options));
+    if (signals->Received()) return 128 + signals->Received();
+  }
+  return status;
 }
