@@ -4,8 +4,11 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 
 #include "anonymize/record_file.h"
+#include "tests/promise.h"
 #include "tests/test_folder.h"
 #include "veilmark_version.h"
 
@@ -16,12 +19,12 @@ struct Result {
   std::string out;
 };
 
-// Standard output only, unless `withErrors`.
-Result RunCli(const std::string& arguments, bool withErrors = false) {
+// A shell command's exit status and standard output (and standard error
+// with `withErrors`).
+Result Shell(const std::string& command, bool withErrors = false) {
   Result result{-1, ""};
   FILE* pipe = popen(
-      (VEILMARK_CLI " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null"))
-          .c_str(),
+      ("(" + command + ")" + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(),
       "r");
   if (!pipe) return result;
   char buffer[4096];
@@ -31,6 +34,10 @@ Result RunCli(const std::string& arguments, bool withErrors = false) {
   int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+Result RunCli(const std::string& arguments, bool withErrors = false) {
+  return Shell(VEILMARK_CLI " " + arguments, withErrors);
 }
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
@@ -59,11 +66,14 @@ TEST(Cli, ExitStatusAndLinesAsTheyCome) {
 }
 
 TEST(Cli, RunThatCannotStartExitsWithTwo) {
-  Result noFolder = RunCli("x");
+  Result noFolder = RunCli("''");
   EXPECT_EQ(noFolder.status, 2);
   EXPECT_EQ(noFolder.out, "ERROR:No folder selected.\n");
-  // Two characters make a folder, here one that is not there.
-  EXPECT_EQ(RunCli("ab").out.rfind("ERROR:Couldn't create/open", 0), 0u);
+  // One character names a folder of the current one, here not there.
+  EXPECT_EQ(RunCli("x").out,
+            "ERROR:Couldn't create/open anonymous_record.csv to store original "
+            "patient names in.\nCheck folder permissions in: " +
+                std::filesystem::current_path().string() + "/x\nQuitting...\n");
   EXPECT_EQ(RunCli("--dry-run /nonexistent/scans").out,
             "ERROR:Couldn't create/open anonymous_record.csv to store original "
             "patient names in.\nCheck folder permissions in: "
@@ -72,9 +82,9 @@ TEST(Cli, RunThatCannotStartExitsWithTwo) {
   ScratchFolder usable;
   const std::string f = Quoted(usable.path());
   for (const std::string& usage :
-       {std::string(), "--frobnicate " + f, f + " " + f, "--jobs 0 " + f,
-        "--jobs 1025 " + f, "--jobs x " + f, f + " --jobs 2",
-        std::string("--jobs"), std::string("/nonexistent/scans")}) {
+       {std::string(), "--frobnicate " + f, "--jobs 0 " + f, "--jobs 1025 " + f,
+        "--jobs x " + f, f + " --jobs 2", std::string("--jobs"),
+        std::string("/nonexistent/scans")}) {
     EXPECT_EQ(RunCli(usage).status, 2) << usage;
   }
   EXPECT_EQ(usable.Names(), std::vector<std::string>{});
@@ -108,4 +118,65 @@ TEST(Cli, VersionHelpAndAFolderStartingWithADash) {
   ASSERT_EQ(::mkdir((folder / "-scans").c_str(), 0777), 0);
   EXPECT_EQ(RunCli("-- " + Quoted(folder / "-scans")).status, 0);
   EXPECT_TRUE(Exists(folder / "-scans/anonymous_record.csv"));
+}
+
+// Several folders in one call, each its own run: a busy one and a missing
+// one say so, the others run, and the exit status is the highest. A folder
+// of one character is the absolute path of that folder.
+TEST(Cli, ManyFoldersEachAsItsOwnRun) {
+  ScratchFolder busy, good, parent;
+  good.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  CFile other;
+  std::string error;
+  ASSERT_EQ(
+      OpenRecordFile(&other, (busy / "anonymous_record.csv").c_str(), &error),
+      RecordOpen::kOpened);
+  Result all = RunCli(Quoted(busy.path()) + " " + Quoted(good.path()) + " " +
+                      Quoted(parent / "missing"));
+  EXPECT_EQ(all.status, 2);
+  EXPECT_EQ(all.out,
+            "ERROR:Another run is using this folder: " + busy.path() +
+                "\nAnonymizing file: IM1.ima\nDone. 1 file(s) modified.\n"
+                "ERROR:Couldn't create/open anonymous_record.csv to store "
+                "original patient names in.\nCheck folder permissions in: " +
+                parent.path() + "/missing\nQuitting...\n");
+
+  ScratchFolder here;
+  here.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  Result dot = Shell("cd " + Quoted(here.path()) + " && " VEILMARK_CLI " .");
+  EXPECT_EQ(dot.status, 0);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 1 file(s) modified.",
+                      dot.out);
+  EXPECT_TRUE(Exists(here / "ANONDN20070801.ima"));
+}
+
+// The README's recipe for many folders, with GNU parallel on this machine:
+// each folder is anonymized exactly once.
+TEST(Cli, GnuParallelRecipeTakesEachFolderOnce) {
+  if (std::system("parallel --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "SKIPPED: GNU parallel is not installed";
+  }
+  ScratchFolder archive;
+  std::vector<std::unique_ptr<Promise>> promises;
+  for (int i = 0; i < 8; ++i) {
+    const std::string series = archive / ("series" + std::to_string(i));
+    std::filesystem::create_directory(series);
+    for (int j = 0; j < 5; ++j) {
+      std::string error;
+      Fixture fixture = Patient(j % 2 ? "DOE^JOHN" : "ROE^JANE", "20070801");
+      ASSERT_TRUE(WriteFixture(series + "/IM" + std::to_string(j) + ".ima",
+                               fixture, &error));
+    }
+    promises.push_back(std::make_unique<Promise>(series));
+  }
+  Result run = Shell(
+      "find " + Quoted(archive.path()) +
+      " -name '*.ima' -printf '%h\\0' | sort -zu | parallel -0 --will-cite "
+      "--jobs 4 " VEILMARK_CLI " --jobs 1 {}");
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const auto& promise : promises) {
+    EXPECT_EQ(promise->Broken(), std::vector<std::string>{});
+    EXPECT_EQ(promise->NotExactlyOnce(), std::vector<std::string>{});
+    EXPECT_EQ(promise->UntouchedOriginals(), std::vector<std::string>{});
+  }
 }

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   g++ make cmake pkg-config
   libdcmtk-dev libgtest-dev zlib1g-dev
-  strace
+  strace parallel
   clang libclang-rt-14-dev
   libwxgtk3.2-dev xvfb xauth
 )

@@ -18,10 +18,11 @@ namespace faults {
 
 namespace {
 
-// "kill:OP:N" or "signal:OP:N:SIG" from VEILMARK_FAULTS.
+// "kill:OP[@PART]:N" or "signal:OP[@PART]:N:SIG" from VEILMARK_FAULTS.
 struct Steering {
   bool set = false;
   Op op = Op::kStat;
+  std::string part;
   int nth = 0;
   int signal = SIGKILL;
   int seen = 0;
@@ -37,13 +38,20 @@ Steering ReadSteering() {
   const char* text = getenv("VEILMARK_FAULTS");
   if (!text) return steering;
   std::string spec = text;
-  char op[32] = "";
+  char op[32] = "", part[256] = "";
   int signal = SIGKILL;
+  const size_t at = spec.find('@');
+  if (at != std::string::npos) {
+    const size_t end = spec.find(':', at);
+    sscanf(spec.substr(at + 1, end - at - 1).c_str(), "%255[^:]", part);
+    spec.erase(at, end - at);
+  }
   if (sscanf(spec.c_str(), "kill:%31[a-z]:%d", op, &steering.nth) != 2 &&
       sscanf(spec.c_str(), "signal:%31[a-z]:%d:%d", op, &steering.nth,
              &signal) != 3) {
     return steering;
   }
+  steering.part = part;
   for (Op candidate : kOps) {
     if (strcmp(OpName(candidate), op) == 0) {
       steering.set = true;
@@ -75,6 +83,7 @@ int Pass(const Call& call) {
   std::lock_guard<std::mutex> lock(mutex);
   inside = true;
   if (steering.set && call.op == steering.op &&
+      call.path.find(steering.part) != std::string::npos &&
       ++steering.seen == steering.nth) {
     ::kill(::getpid(), steering.signal);
   }

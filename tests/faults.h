@@ -7,7 +7,8 @@
 // veilmark-cli-faults is veilmark-cli with the harness, steered by the
 // environment: VEILMARK_FAULTS="kill:OP:N" kills the process with SIGKILL,
 // and "signal:OP:N:SIG" sends it signal SIG, just before its N-th call of
-// OP (counted from 1; OP as OpName gives it).
+// OP (counted from 1; OP as OpName gives it), or with "OP@PART" its N-th
+// call of OP on a path that contains PART.
 #ifndef VEILMARK_TESTS_FAULTS_H_
 #define VEILMARK_TESTS_FAULTS_H_
 

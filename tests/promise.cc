@@ -65,7 +65,10 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
     for (size_t j = i + 1; j < rows.size() && !takenUp; ++j) {
       takenUp = rows[j][0] == rows[i][1];
     }
-    if (!takenUp && !Exists(folder_ + "/" + rows[i][1])) {
+    // A run stopped between writing a group's lines and naming its copies
+    // leaves lines whose originals are all still there.
+    const bool unnamed = !runEnded && untouched.count(rows[i][0]);
+    if (!takenUp && !unnamed && !Exists(folder_ + "/" + rows[i][1])) {
       broken.push_back("recorded file missing: " + rows[i][1]);
     }
   }
@@ -84,4 +87,19 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
     }
   }
   return broken;
+}
+
+std::vector<std::string> Promise::NotExactlyOnce() const {
+  std::map<std::string, int> held;  // by dataset
+  for (const std::string& name : Names(folder_, true)) {
+    ++held[DatasetWithoutPatientName(folder_ + "/" + name)];
+  }
+  std::vector<std::string> wrong;
+  for (const auto& [name, original] : originals_) {
+    const int times = held[original.dataset];
+    if (times != 1) {
+      wrong.push_back(name + " held " + std::to_string(times) + " times");
+    }
+  }
+  return wrong;
 }

@@ -2,8 +2,9 @@
 // exists whole in the folder, as the original or as an anonymized copy; no
 // ".ima" name holds a partial file; an original is gone only after its
 // record line is on disk; every file the record names as written exists or
-// was taken up again by a later run; and no temporary file outlives a run
-// that ended.
+// was taken up again by a later run (or, while a stopped run is not yet
+// finished by the next, still has its original); and no temporary file
+// outlives a run that ended.
 #ifndef VEILMARK_TESTS_PROMISE_H_
 #define VEILMARK_TESTS_PROMISE_H_
 
@@ -22,6 +23,10 @@ class Promise {
 
   // The names of the originals still in place, untouched.
   std::vector<std::string> UntouchedOriginals() const;
+
+  // The originals whose dataset the folder's ".ima" files hold other than
+  // exactly once, one line each.
+  std::vector<std::string> NotExactlyOnce() const;
 
  private:
   struct Original {

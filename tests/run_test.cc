@@ -361,6 +361,52 @@ TEST(Run, OneRunPerFolderClearsWhatAKilledOneLeft) {
                      "anonymous_record.csv"}));
 }
 
+// What a stopped run left: an original beside its recorded copy is
+// deleted, not taken up again; a read-only one is kept and said; a new file
+// under an old name (scanners reuse them) is anonymized like any other.
+TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
+  ScratchFolder folder;
+  const char* const kNames[] = {"IM1.ima", "IM2.ima", "IM3.ima"};
+  for (int i = 0; i < 3; ++i) {
+    Fixture fixture = Patient("DOE^JOHN", "2007080" + std::to_string(i + 1));
+    fixture.sopInstanceUid = "1.2.3." + std::to_string(i);
+    folder.Write(kNames[i], fixture);
+  }
+  std::vector<std::string> bytes;
+  for (const char* name : kNames) bytes.push_back(ReadBytes(folder / name));
+  Promise promise(folder.path());
+  RunOver(folder);
+  // IM1.ima is a new series' first file; IM2.ima and IM3.ima are back as
+  // a run stopped before deleting them would have left them.
+  Fixture recycled = Patient("ROE^JANE", "20070901");
+  recycled.sopInstanceUid = "1.2.3.9";
+  folder.Write("IM1.ima", recycled);
+  WriteBytes(folder / "IM2.ima", bytes[1]);
+  WriteBytes(folder / "IM3.ima", bytes[2]);
+  ::chmod((folder / "IM3.ima").c_str(), 0444);
+  const std::string before = Snapshot(folder);
+  const std::string expected =
+      "Finishing earlier run: deleted IM2.ima (kept as "
+      "ANONDN20070802.ima)\r\n"
+      "ERROR:Couldn't delete old file: FOLDER/IM3.ima\r\n"
+      "Anonymizing file: ANONDN20070801.ima\r\n";
+  RunResult dry;
+  EXPECT_EQ(RunOver(folder, 0, true, &dry).substr(0, expected.size()),
+            expected);
+  EXPECT_EQ(Snapshot(folder), before);
+  RunResult result;
+  const std::string log = RunOver(folder, 0, false, &result);
+  EXPECT_EQ(log.substr(0, expected.size()), expected);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Anonymizing file: IM1.ima", log);
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(dry.failed, 1);
+  EXPECT_FALSE(Exists(folder / "IM2.ima"));
+  EXPECT_EQ(StoredPatientName(folder / "ANONRE20070901.ima"), "ANONRE20070901");
+  // Each dataset once, but for the original kept read-only.
+  EXPECT_EQ(promise.NotExactlyOnce(),
+            std::vector<std::string>{"IM3.ima held 2 times"});
+}
+
 TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
   ScratchFolder folder;
   WriteMixedFolder(folder);
