@@ -1,222 +1,22 @@
 #include "anonymize/folder_run.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "anonymize/dry_run.h"
 #include "anonymize/earlier_run.h"
 #include "anonymize/group_commit.h"
+#include "anonymize/pipeline.h"
 #include "anonymize/prepared_file.h"
 #include "anonymize/record_file.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdict.h"
 #include "platform/durable_file.h"
 #include "platform/find_file.h"
-#include "platform/large_stack.h"
-
-namespace {
-
-// A group ends at this many files or bytes, so that no flush grows
-// without bound; prepared files wait, holding their original open and their
-// copy on disk, up to twice that.
-constexpr size_t kMaxGroupFiles = 512;
-constexpr unsigned long long kMaxGroupBytes = 256ull << 20;
-constexpr size_t kMaxWaitingFiles = 2 * kMaxGroupFiles;
-// A group of fewer files waits at most this long for more.
-constexpr size_t kMinGroupFiles = 64;
-constexpr std::chrono::milliseconds kGroupWait{20};
-constexpr unsigned long long kMaxWaitingBytes = 2 * kMaxGroupBytes;
-
-// How many prepared files may wait at once: each holds its original open,
-// and the process may open only so many files.
-size_t WaitingFilesAllowed(int workers) {
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 ||
-      limit.rlim_cur == RLIM_INFINITY) {
-    return kMaxWaitingFiles;
-  }
-  // Kept free: the process's own files, and those each worker opens while
-  // it prepares a file.
-  const rlim_t reserved = 64 + 8 * static_cast<rlim_t>(workers);
-  if (limit.rlim_cur <= reserved + 1) return 1;
-  return std::min<size_t>(kMaxWaitingFiles, limit.rlim_cur - reserved);
-}
-
-// Prepares files on worker threads, at most `window` ahead of the oldest
-// file not yet committed, and hands them to `commit` in listing order, as
-// many at once as are ready in order.
-class Pipeline {
- public:
-  using Commit = std::function<size_t(FileJob* const*, size_t)>;
-
-  // Takes up no new file once `stopped` is set; Wake() tells it.
-  Pipeline(const CString& folder, const std::vector<CString>& names,
-           int workers, bool dryRun, const std::atomic<bool>& stopped)
-      : folder_(folder),
-        dryRun_(dryRun),
-        stopped_(stopped),
-        names_(names),
-        workers_(workers),
-        window_(workers == 1 ? 1 : WaitingFilesAllowed(workers)),
-        slots_(window_) {}
-
-  void Wake() {
-    { std::lock_guard<std::mutex> lock(mutex_); }
-    changed_.notify_all();
-  }
-
-  // The files a stop left as they were.
-  size_t NotTakenUp() const { return names_.size() - taken_; }
-
-  // Calls `done` with each committed file, in order.
-  void Run(const Commit& commit, const std::function<void(FileJob*)>& done) {
-    std::vector<std::unique_ptr<LargeStackThread>> threads;
-    std::string error;
-    for (int i = 0; i < workers_; ++i) {
-      auto thread = std::make_unique<LargeStackThread>();
-      if (!thread->Start([this] { Work(); }, &error)) break;
-      threads.push_back(std::move(thread));
-    }
-    if (threads.empty()) {
-      // No thread with a stack deep enough for DCMTK: no file can
-      // be read.
-      for (const CString& name : names_) {
-        FileJob job;
-        job.fileName = name;
-        StartFile(folder_, &job);
-        job.AddError("Couldn't load file: %s (%s)",
-                     static_cast<LPCTSTR>(job.fullPath), error.c_str());
-        done(&job);
-      }
-      taken_ = names_.size();
-      return;
-    }
-
-    std::vector<FileJob*> group;
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] {
-          return committed_ >= End() || Slot(committed_) != nullptr;
-        });
-        if (committed_ >= End()) break;
-        // A group takes what became ready while the last one was put in
-        // place. When that is little (the flushes cost next to nothing),
-        // it waits a moment for more, so that flushes stay few.
-        changed_.wait_for(lock, kGroupWait, [&] { return GroupComplete(); });
-        group.clear();
-        unsigned long long bytes = 0;
-        for (size_t i = committed_; i < GroupEnd(); ++i) {
-          if (!Slot(i) || bytes >= kMaxGroupBytes) break;
-          group.push_back(Slot(i).get());
-          bytes += Slot(i)->bytes;
-        }
-      }
-      size_t taken = commit(group.data(), group.size());
-      unsigned long long bytes = 0;
-      for (size_t i = 0; i < taken; ++i) {
-        done(group[i]);
-        bytes += group[i]->bytes;
-      }
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        // Closing an original that is gone frees it on disk, which takes a
-        // while: the workers do it between files.
-        for (size_t i = 0; i < taken; ++i) {
-          finished_.push_back(std::move(Slot(committed_ + i)));
-        }
-        committed_ += taken;
-        waitingBytes_ -= bytes;
-      }
-      changed_.notify_all();
-    }
-    for (auto& thread : threads) thread->Join();
-  }
-
- private:
-  std::unique_ptr<FileJob>& Slot(size_t i) { return slots_[i % window_]; }
-
-  // Where taking up files ends: at the last name, or where a stop came.
-  size_t End() const { return stopped_ ? taken_ : names_.size(); }
-
-  // Where the next group ends at the most.
-  size_t GroupEnd() const {
-    return std::min(
-        {names_.size(), committed_ + window_, committed_ + kMaxGroupFiles});
-  }
-
-  // True when waiting would not make the next group any larger, or not
-  // enough to be worth it: it is full, or every file that may be prepared
-  // before it is committed is ready.
-  bool GroupComplete() {
-    size_t ready = 0;
-    unsigned long long bytes = 0;
-    for (size_t i = committed_; i < GroupEnd() && Slot(i); ++i) {
-      ++ready;
-      bytes += Slot(i)->bytes;
-    }
-    if (ready >= kMinGroupFiles || bytes >= kMaxGroupBytes) return true;
-    const bool moreToTake = taken_ < End() && taken_ < committed_ + window_ &&
-                            waitingBytes_ < kMaxWaitingBytes;
-    return !moreToTake && committed_ + ready == taken_;
-  }
-
-  // A worker: takes the next file while few enough wait, prepares it and
-  // puts it in its slot.
-  void Work() {
-    std::vector<std::unique_ptr<FileJob>> finished;
-    for (;;) {
-      finished.clear();
-      size_t i;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        finished.swap(finished_);
-        changed_.wait(lock, [&] {
-          return taken_ >= End() ||
-                 (taken_ < committed_ + window_ &&
-                  (waitingBytes_ < kMaxWaitingBytes || taken_ == committed_));
-        });
-        if (taken_ >= End()) return;
-        i = taken_++;
-      }
-      auto job = std::make_unique<FileJob>();
-      job->fileName = names_[i];
-      PrepareFile(folder_, dryRun_, job.get());
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        waitingBytes_ += job->bytes;
-        Slot(i) = std::move(job);
-      }
-      changed_.notify_all();
-    }
-  }
-
-  const CString folder_;
-  const bool dryRun_;
-  const std::atomic<bool>& stopped_;
-  const std::vector<CString>& names_;
-  const int workers_;
-  const size_t window_;
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::unique_ptr<FileJob>> slots_;     // by index modulo window
-  std::vector<std::unique_ptr<FileJob>> finished_;  // committed, to let go
-  size_t taken_ = 0;                                // files handed to workers
-  size_t committed_ = 0;                            // files done with
-  unsigned long long waitingBytes_ = 0;  // of the prepared, uncommitted copies
-};
-
-}  // namespace
 
 void FolderRun::Add(const LogLine& line) {
   if (line.error) ++result_.errorLines;
@@ -349,17 +149,26 @@ RunResult FolderRun::Run() {
     dcmDataDict.isDictionaryLoaded();
     GroupCommit commit(folder_, &record_, &folderHandle);
     DryRunCommit dryCommit(folder_, earlier.deleted);
-    Pipeline pipeline(folder_, names, Workers(names.size()), options_.dryRun,
-                      stopped_);
+    Pipeline pipeline(names.size(), Workers(names.size()), stopped_);
     {
       std::lock_guard<std::mutex> lock(wakeMutex_);
       wake_ = [&pipeline] { pipeline.Wake(); };
     }
     pipeline.Run(
+        [&](size_t i, FileJob* job) {
+          job->fileName = names[i];
+          PrepareFile(folder_, options_.dryRun, job);
+        },
         [&](FileJob* const* jobs, size_t count) {
           return options_.dryRun
                      ? dryCommit.Commit(jobs, count, &result_.modified)
                      : commit.Commit(jobs, count, &result_.modified);
+        },
+        [&](size_t i, FileJob* job, const std::string& error) {
+          job->fileName = names[i];
+          StartFile(folder_, job);
+          job->AddError("Couldn't load file: %s (%s)",
+                        static_cast<LPCTSTR>(job->fullPath), error.c_str());
         },
         [&](FileJob* job) {
           for (const LogLine& line : job->lines) Add(line);
