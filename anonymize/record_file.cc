@@ -1,8 +1,11 @@
 #include "anonymize/record_file.h"
 
+#include <strings.h>
+
 #include <cerrno>
 #include <cstring>
 
+#include "anonymize/anonymous_name.h"
 #include "platform/durable_file.h"
 
 const char kRecordHeader[] =
@@ -49,6 +52,7 @@ bool ParseEntries(const std::string& text, std::vector<RecordEntry>* entries) {
     if (!header) {
       RecordEntry entry;
       entry.begin = begin;
+      entry.end = next;
       entry.parsed = fields.size() == 4;
       if (entry.parsed) {
         entry.oldFile = fields[0];
@@ -111,7 +115,32 @@ bool EndCutLine(CFile* record, std::string* error) {
          Write(record, ParseEntries(text, &entries) ? "\"\r\n" : "\r\n", error);
 }
 
+// Opens the record at `path` and locks it. An undo replaces the record by
+// a new file: one that was replaced before it was locked is opened again,
+// so that the lock held is on the file its name gives.
+RecordOpen OpenLocked(CFile* record, LPCTSTR path, UINT flags) {
+  for (int tries = 0; tries < 16; ++tries) {
+    if (!record->Open(path, flags)) return RecordOpen::kOpenFailed;
+    const bool busy = record->Lock() == CFile::kBusy;
+    if (!busy && record->NamedBy(path)) return RecordOpen::kOpened;
+    std::string ignored;
+    CloseRecordFile(record, &ignored);
+    if (busy) return RecordOpen::kBusy;
+  }
+  return RecordOpen::kBusy;
+}
+
 }  // namespace
+
+bool RecordEntry::Usable() const {
+  auto plain = [](const CString& name) {
+    const std::string& text = name.str();
+    return UsableAsFileName(name) && text != "." && text != ".." &&
+           text.size() > 4 &&
+           strcasecmp(text.c_str() + text.size() - 4, ".ima") == 0;
+  };
+  return parsed && plain(oldFile) && plain(newFile);
+}
 
 bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
                        std::string* error) {
@@ -123,14 +152,13 @@ bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
 }
 
 RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
-  if (!record->Open(path, CFile::modeCreate | CFile::modeNoTruncate |
-                              CFile::modeReadWrite)) {
-    return RecordOpen::kOpenFailed;
-  }
-  const bool busy = record->Lock() == CFile::kBusy;
+  const RecordOpen opened = OpenLocked(
+      record, path,
+      CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
+  if (opened != RecordOpen::kOpened) return opened;
   std::uint64_t length = 0;
   const bool ready =
-      !busy && record->SeekToEnd(&length, error) &&
+      record->SeekToEnd(&length, error) &&
       (length == 0
            ? Append(record, kRecordHeader, &length, error)
            // A line cut short (by a crash of some other
@@ -139,7 +167,52 @@ RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
   if (ready) return RecordOpen::kOpened;
   std::string ignored;
   CloseRecordFile(record, &ignored);
-  return busy ? RecordOpen::kBusy : RecordOpen::kFailed;
+  return RecordOpen::kFailed;
+}
+
+RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path, bool write) {
+  return OpenLocked(record, path,
+                    write ? CFile::modeReadWrite : CFile::modeRead);
+}
+
+bool RewriteRecord(const CString& folder, CFile* record,
+                   const std::vector<RecordEntry>& entries,
+                   const std::vector<bool>& drop, std::string* error) {
+  std::string text, kept;
+  if (!ReadAll(*record, &text, error)) return false;
+  std::uint64_t at = 0;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (!drop[i]) continue;
+    kept.append(text, at, entries[i].begin - at);
+    at = entries[i].end;
+  }
+  kept.append(text, at, std::string::npos);
+
+  // The new file is locked before it takes the name, so that the folder is
+  // never without a locked record.
+  std::string temp;
+  CFile fresh;
+  FolderHandle folderHandle;
+  const std::string path = folder.str() + "/anonymous_record.csv";
+  if (!WriteTempFile(folder.str(), kept.data(), kept.size(), record->Access(),
+                     &temp, error)) {
+    return false;
+  }
+  if (!SyncFile(temp, error) ||
+      !fresh.Open(temp.c_str(), CFile::modeReadWrite) ||
+      fresh.Lock() == CFile::kBusy || !ReplaceFile(temp, path, error)) {
+    if (error->empty()) *error = "the new record could not be opened";
+    RemoveFile(temp);
+    return false;
+  }
+  // Renamed: the new record stands, on disk once the folder is.
+  if (folderHandle.Open(folder.str(), error) != FolderHandle::kOpened ||
+      !folderHandle.SyncEntries(error)) {
+    *record = std::move(fresh);
+    return false;
+  }
+  *record = std::move(fresh);
+  return true;
 }
 
 RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder) {

@@ -27,6 +27,11 @@ RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error);
 // where the record would be created.
 RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder);
 
+// Opens the record at `path`, which must exist, and locks it as
+// OpenRecordFile does, without writing anything; `write` opens it for
+// writing too. kOpenFailed when there is none.
+RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path, bool write);
+
 // One line of the record: the four fields, then CR LF. The original
 // patient name goes in up to its first zero byte.
 std::string RecordLine(const CString& originalFileName,
@@ -48,14 +53,28 @@ bool CloseRecordFile(CFile* record, std::string* error);
 // One line of the record after its header.
 struct RecordEntry {
   std::uint64_t begin = 0;  // where it starts in the file
+  std::uint64_t end = 0;    // where the next starts
   bool parsed = false;      // it holds the four fields
   CString oldFile, newFile, oldName, newName;
+
+  // It parsed, and both its file names are plain ".ima" names of the
+  // folder itself: what a record says is input like any other.
+  bool Usable() const;
 };
 
 // The lines of the open record after its header, in order; false with the
 // reason in `error` when it cannot be read.
 bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
                        std::string* error);
+
+// Writes the record anew without the lines of `entries` (as read from it)
+// that `drop` marks: into a new file of `folder` with the record's access,
+// forced to the disk and locked, then renamed over the record, and the
+// folder forced to the disk; `record` then holds the new file and its
+// lock. False with the reason in `error`, the record as it was.
+bool RewriteRecord(const CString& folder, CFile* record,
+                   const std::vector<RecordEntry>& entries,
+                   const std::vector<bool>& drop, std::string* error);
 
 // A field as it is written: byte for byte, or in double quotes with its
 // quotes doubled when it holds a comma, a double quote, CR or LF.

@@ -24,6 +24,15 @@ CFile::~CFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+CFile& CFile::operator=(CFile&& other) {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
 BOOL CFile::Open(LPCTSTR file_name, UINT flags) {
   if (fd_ >= 0) return FALSE;
   int oflags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW |
@@ -90,4 +99,16 @@ bool CFile::SetLength(std::uint64_t length, std::string* error) {
 CFile::LockResult CFile::Lock() {
   if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return kLocked;
   return errno == EWOULDBLOCK ? kBusy : kUnsupported;
+}
+
+bool CFile::NamedBy(LPCTSTR file_name) const {
+  struct stat named, opened;
+  return ::lstat(file_name, &named) == 0 && ::fstat(fd_, &opened) == 0 &&
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
+FileAccess CFile::Access() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return FileAccess();
+  return ReadAccess(fd_, st);
 }

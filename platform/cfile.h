@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/cstring.h"
+#include "platform/file_access.h"
 #include "platform/win_types.h"
 
 class CFileException {
@@ -31,6 +32,8 @@ class CFile {
   CFile() = default;
   CFile(const CFile&) = delete;
   CFile& operator=(const CFile&) = delete;
+  // Takes over `other`'s file, closing its own.
+  CFile& operator=(CFile&& other);
   ~CFile();
 
   // Opens the regular file `file_name`, never through a symbolic link nor
@@ -56,6 +59,10 @@ class CFile {
   // file holds it; kUnsupported: the file system keeps no such locks.
   enum LockResult { kLocked, kBusy, kUnsupported };
   LockResult Lock();
+  // True while `file_name` names this open file.
+  bool NamedBy(LPCTSTR file_name) const;
+  // Its owner, group, permissions and attributes.
+  FileAccess Access() const;
 
  private:
   int fd_ = -1;

@@ -180,6 +180,11 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
   return PublishResult::kDone;
 }
 
+bool ReplaceFile(const std::string& from, const std::string& to,
+                 std::string* error) {
+  return ::rename(from.c_str(), to.c_str()) == 0 || Failed(error);
+}
+
 PublishResult ProbeName(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0) return PublishResult::kNameTaken;

@@ -62,6 +62,11 @@ enum class PublishResult { kDone, kNameTaken, kFailed };
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,
                                std::string* error);
 
+// Gives the file at `from` the name `to` in one step, replacing what `to`
+// names.
+bool ReplaceFile(const std::string& from, const std::string& to,
+                 std::string* error);
+
 // What PublishNoReplace to `path` would give as things are, found without
 // changing anything: kDone when the name is free.
 PublishResult ProbeName(const std::string& path);
