@@ -18,9 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "anonymize/record_file.h"
 #include "anonymize/run_log.h"
 #include "platform/cfile.h"
 #include "platform/cstring.h"
+#include "platform/source_file.h"
 
 struct EarlierRun {
   std::vector<LogLine> lines;     // what it did, and what failed
@@ -29,9 +31,26 @@ struct EarlierRun {
                                   // could not be deleted
 };
 
-// Finishes, under the lock the open `record` of `folder` holds, what an
-// interrupted run left. With `dryRun` (`record` then open for reading),
-// changes nothing and says what it would do.
-EarlierRun FinishEarlierRun(const CString& folder, CFile* record, bool dryRun);
+// True when `folder` holds, under `entry`'s old name, the dataset of its
+// copy under the new name, with the entry's old patient name: the original
+// and its anonymized copy, or the copy and the original put back. Leaves
+// the original open in `original`. Call it on a large stack.
+bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
+                  SourceFile* original);
+
+// Cuts the record's last lines whose copies never got their names, left by
+// a run stopped after writing them (it left temporary files too), and takes
+// them out of `entries`, the record's lines as read. Their originals are
+// then taken up again. With `dryRun`, cuts nothing from the file.
+void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
+                     std::vector<RecordEntry>* entries,
+                     std::vector<LogLine>* lines);
+
+// Deletes the originals whose copy and record line stand, under the lock of
+// the record that `entries` were read from. With `dryRun`, deletes nothing
+// and says what it would do.
+EarlierRun FinishEarlierRun(const CString& folder,
+                            const std::vector<RecordEntry>& entries,
+                            bool dryRun);
 
 #endif  // VEILMARK_ANONYMIZE_EARLIER_RUN_H_

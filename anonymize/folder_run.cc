@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "anonymize/dry_run.h"
@@ -13,6 +14,8 @@
 #include "anonymize/pipeline.h"
 #include "anonymize/prepared_file.h"
 #include "anonymize/record_file.h"
+#include "anonymize/restore_commit.h"
+#include "anonymize/restored_file.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdict.h"
 #include "platform/durable_file.h"
@@ -72,17 +75,25 @@ int FolderRun::Workers(size_t files) const {
       std::min<size_t>(workers, std::max<size_t>(files, 1)));
 }
 
-bool FolderRun::TakeFolder() {
+bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
   const CString recordPath = folder_ + "/anonymous_record.csv";
   std::string reason;
-  RecordOpen opened = options_.dryRun
-                          ? ProbeRecordFile(recordPath, folder_)
-                          : OpenRecordFile(&record_, recordPath, &reason);
+  RecordOpen opened;
+  if (options_.restore) {
+    // An undo needs a record; a dry one keeps no lock.
+    opened = OpenExistingRecord(&record_, recordPath, !options_.dryRun);
+    if (opened == RecordOpen::kOpenFailed) {
+      Error("No anonymous_record.csv to restore from in: %s",
+            static_cast<LPCTSTR>(folder_));
+      return false;
+    }
+  } else {
+    opened = options_.dryRun ? ProbeRecordFile(recordPath, folder_)
+                             : OpenRecordFile(&record_, recordPath, &reason);
+  }
   switch (opened) {
     case RecordOpen::kOpened:
-      // A dry run reads what earlier runs recorded, if anything.
-      if (options_.dryRun) record_.Open(recordPath, CFile::modeRead);
-      return true;
+      break;
     case RecordOpen::kOpenFailed:
       Error(
           "Couldn't create/open anonymous_record.csv to store original "
@@ -97,13 +108,54 @@ bool FolderRun::TakeFolder() {
       Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
       return false;
   }
-  return false;
+  // A dry run reads what earlier runs recorded, if anything, unlocked.
+  if (options_.dryRun && !record_.IsOpen()) {
+    record_.Open(recordPath, CFile::modeRead);
+  }
+  if (record_.IsOpen() && !ReadRecordEntries(record_, entries, &reason)) {
+    Error("Couldn't read anonymous_record.csv: %s", reason.c_str());
+    CloseRecordFile(&record_, &reason);
+    return false;
+  }
+  return true;
 }
 
 void FolderRun::Stop() {
   stopped_ = true;
   std::lock_guard<std::mutex> lock(wakeMutex_);
   if (wake_) wake_();
+}
+
+void FolderRun::RunPipeline(
+    Pipeline* pipeline, const std::function<bool(size_t, FileJob*)>& start,
+    const std::function<void(size_t, FileJob*)>& prepare,
+    const std::function<size_t(FileJob* const*, size_t)>& commit,
+    const std::function<void(FileJob*)>& done) {
+  {
+    std::lock_guard<std::mutex> lock(wakeMutex_);
+    wake_ = [pipeline] { pipeline->Wake(); };
+  }
+  // DCMTK's dictionary is loaded once, here, and only read by the workers.
+  dcmDataDict.isDictionaryLoaded();
+  pipeline->Run(
+      [&](size_t i, FileJob* job) {
+        if (start(i, job)) prepare(i, job);
+      },
+      commit,
+      [&](size_t i, FileJob* job, const std::string& error) {
+        if (start(i, job)) {
+          job->AddError("Couldn't load file: %s (%s)",
+                        static_cast<LPCTSTR>(job->fullPath), error.c_str());
+        }
+      },
+      [&](FileJob* job) {
+        for (const LogLine& line : job->lines) Add(line);
+        if (job->failed) ++result_.failed;
+        done(job);
+      });
+  std::lock_guard<std::mutex> lock(wakeMutex_);
+  wake_ = nullptr;
+  result_.notTakenUp += static_cast<int>(pipeline->NotTakenUp());
 }
 
 RunResult FolderRun::Run() {
@@ -122,65 +174,22 @@ RunResult FolderRun::Run() {
     ListFailed(reason.c_str());
     return result_;
   }
-  if (!TakeFolder()) return result_;
+  std::vector<RecordEntry> entries;
+  if (!TakeFolder(&entries)) return result_;
   // The record's lock keeps other runs out: what the folder holds half done
   // was left by a run that was stopped short.
-  EarlierRun earlier;
-  if (record_.IsOpen()) {
-    earlier = FinishEarlierRun(folder_, &record_, options_.dryRun);
-    for (const LogLine& line : earlier.lines) Add(line);
+  std::vector<LogLine> lines;
+  CutUnnamedLines(folder_, &record_, options_.dryRun, &entries, &lines);
+  for (const LogLine& line : lines) Add(line);
+  if (options_.restore) {
+    Restore(&folderHandle, entries);
+  } else {
+    Anonymize(&folderHandle, entries);
   }
-  if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
-  std::vector<CString> names;
-  if (!List(&names)) {
+  if (!result_.started) {
     CloseRecordFile(&record_, &reason);
     return result_;
   }
-  names.erase(std::remove_if(names.begin(), names.end(),
-                             [&](const CString& name) {
-                               return earlier.deleted.count(name.str()) ||
-                                      earlier.kept.count(name.str());
-                             }),
-              names.end());
-  result_.started = true;
-  if (!names.empty()) {
-    // DCMTK's dictionary is loaded once, here, and only read by the
-    // workers.
-    dcmDataDict.isDictionaryLoaded();
-    GroupCommit commit(folder_, &record_, &folderHandle);
-    DryRunCommit dryCommit(folder_, earlier.deleted);
-    Pipeline pipeline(names.size(), Workers(names.size()), stopped_);
-    {
-      std::lock_guard<std::mutex> lock(wakeMutex_);
-      wake_ = [&pipeline] { pipeline.Wake(); };
-    }
-    pipeline.Run(
-        [&](size_t i, FileJob* job) {
-          job->fileName = names[i];
-          PrepareFile(folder_, options_.dryRun, job);
-        },
-        [&](FileJob* const* jobs, size_t count) {
-          return options_.dryRun
-                     ? dryCommit.Commit(jobs, count, &result_.modified)
-                     : commit.Commit(jobs, count, &result_.modified);
-        },
-        [&](size_t i, FileJob* job, const std::string& error) {
-          job->fileName = names[i];
-          StartFile(folder_, job);
-          job->AddError("Couldn't load file: %s (%s)",
-                        static_cast<LPCTSTR>(job->fullPath), error.c_str());
-        },
-        [&](FileJob* job) {
-          for (const LogLine& line : job->lines) Add(line);
-          if (job->failed) ++result_.failed;
-        });
-    {
-      std::lock_guard<std::mutex> lock(wakeMutex_);
-      wake_ = nullptr;
-    }
-    result_.notTakenUp = static_cast<int>(pipeline.NotTakenUp());
-  }
-  result_.failed += static_cast<int>(earlier.kept.size());
 
   if (stopped_) {
     result_.stopped = true;
@@ -188,13 +197,104 @@ RunResult FolderRun::Run() {
   }
   std::string closeError;
   const bool closed = CloseRecordFile(&record_, &closeError);
+  const char* done = options_.restore ? "restored" : "modified";
   if (options_.dryRun) {
-    Progress("Dry run: %d file(s) would be modified.", result_.modified);
+    Progress("Dry run: %d file(s) would be %s.", result_.modified, done);
     return result_;
   }
   if (!closed) {
     Error("Couldn't close anonymous_record.csv: %s", closeError.c_str());
   }
-  Progress("Done. %d file(s) modified.", result_.modified);
+  Progress("Done. %d file(s) %s.", result_.modified, done);
   return result_;
+}
+
+void FolderRun::Anonymize(FolderHandle* folderHandle,
+                          const std::vector<RecordEntry>& entries) {
+  EarlierRun earlier = FinishEarlierRun(folder_, entries, options_.dryRun);
+  for (const LogLine& line : earlier.lines) Add(line);
+  result_.failed += static_cast<int>(earlier.kept.size());
+  if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
+  std::vector<CString> names;
+  if (!List(&names)) return;
+  result_.started = true;
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [&](const CString& name) {
+                               return earlier.deleted.count(name.str()) ||
+                                      earlier.kept.count(name.str());
+                             }),
+              names.end());
+  if (names.empty()) return;
+  GroupCommit commit(folder_, &record_, folderHandle);
+  DryRunCommit dryCommit(folder_, earlier.deleted);
+  Pipeline pipeline(names.size(), Workers(names.size()), stopped_);
+  RunPipeline(
+      &pipeline,
+      [&](size_t i, FileJob* job) {
+        job->fileName = names[i];
+        StartFile(folder_, job);
+        return true;
+      },
+      [&](size_t, FileJob* job) { PrepareFile(folder_, options_.dryRun, job); },
+      [&](FileJob* const* jobs, size_t count) {
+        return options_.dryRun
+                   ? dryCommit.Commit(jobs, count, &result_.modified)
+                   : commit.Commit(jobs, count, &result_.modified);
+      },
+      [](FileJob*) {});
+}
+
+void FolderRun::Restore(FolderHandle* folderHandle,
+                        const std::vector<RecordEntry>& entries) {
+  if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
+  result_.started = true;
+  // Lines are undone from the last to the first, in passes: a line whose
+  // file an earlier one of its pass would put back or take away waits for
+  // the next pass.
+  std::vector<std::vector<size_t>> passes(1);
+  std::set<std::string> names;
+  for (size_t k = entries.size(); k-- > 0;) {
+    const RecordEntry& entry = entries[k];
+    if (entry.Usable()) {
+      if (names.count(entry.oldFile.str()) ||
+          names.count(entry.newFile.str())) {
+        passes.emplace_back();
+        names.clear();
+      }
+      names.insert(entry.oldFile.str());
+      names.insert(entry.newFile.str());
+    }
+    passes.back().push_back(k);
+  }
+  UndoState dryState;
+  RestoreCommit commit(folder_, folderHandle,
+                       options_.dryRun ? &dryState : nullptr);
+  std::vector<bool> done(entries.size(), false);
+  for (const std::vector<size_t>& pass : passes) {
+    if (stopped_) {
+      result_.notTakenUp += static_cast<int>(pass.size());
+      continue;
+    }
+    Pipeline pipeline(pass.size(), Workers(pass.size()), stopped_);
+    size_t committed = 0;
+    RunPipeline(
+        &pipeline,
+        [&](size_t i, FileJob* job) {
+          return StartRestore(folder_, entries[pass[i]],
+                              static_cast<int>(pass[i]) + 2, job);
+        },
+        [&](size_t i, FileJob* job) {
+          PrepareRestore(folder_, options_.dryRun ? &dryState : nullptr,
+                         entries[pass[i]], job);
+        },
+        [&](FileJob* const* jobs, size_t count) {
+          return commit.Commit(jobs, count, &result_.modified);
+        },
+        [&](FileJob* job) { done[pass[committed++]] = job->lineDone; });
+  }
+  std::string error;
+  if (!options_.dryRun && std::count(done.begin(), done.end(), true) > 0 &&
+      !RewriteRecord(folder_, &record_, entries, done, &error)) {
+    Error("Couldn't write to anonymous_record.csv: %s", error.c_str());
+  }
 }

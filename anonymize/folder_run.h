@@ -1,8 +1,9 @@
 // A run over one folder: every "*.ima" file in it anonymized, recorded and
 // its original deleted, with the log lines of the run in the order of the
-// listing. Files are prepared by several threads at once and put in place
-// by one, in listing order and in groups, so that the log, the record and
-// the new names are the same whatever the number of threads.
+// listing; or, as an undo, every line of its record taken back, from the
+// last to the first. Files are prepared by several threads at once and put
+// in place by one, in order and in groups, so that the log, the record and
+// the names are the same whatever the number of threads.
 #ifndef VEILMARK_ANONYMIZE_FOLDER_RUN_H_
 #define VEILMARK_ANONYMIZE_FOLDER_RUN_H_
 
@@ -13,9 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "anonymize/prepared_file.h"
+#include "anonymize/record_file.h"
 #include "anonymize/run_log.h"
 #include "platform/cfile.h"
 #include "platform/cstring.h"
+#include "platform/durable_file.h"
+
+class Pipeline;
 
 struct RunOptions {
   // Files prepared at once; 0: as many as there are processors. 1 takes
@@ -25,12 +31,17 @@ struct RunOptions {
   // out its new name, and changes nothing: logs "  -> NEWNAME" after each
   // file a run would anonymize, and closes with what it would have done.
   bool dryRun = false;
+  // Undoes the runs its record tells of: each anonymized file is written
+  // anew with its original patient name under its original file name, the
+  // anonymized file deleted and its line taken out of the record.
+  bool restore = false;
 };
 
 struct RunResult {
   bool started = false;  // the folder was taken and listed (a dry run: could
                          // be)
-  int modified = 0;      // files whose copy was saved and recorded
+  int modified = 0;      // files whose copy was saved and recorded (an
+                         // undo: put back)
   int failed = 0;        // files that got an error line
   int errorLines = 0;    // in the whole run
   bool stopped = false;  // Stop() was called before the run ended
@@ -50,9 +61,9 @@ class FolderRun {
   void Stop();
 
  private:
-  // Opens the record, or in a dry run makes sure it could be opened; false
-  // after the error line when the run cannot start.
-  bool TakeFolder();
+  // Locks the record, or in a dry run makes sure it could be locked, and
+  // reads its lines; false after the error line when the run cannot start.
+  bool TakeFolder(std::vector<RecordEntry>* entries);
   void Progress(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Add(const LogLine& line);
@@ -63,6 +74,20 @@ class FolderRun {
   bool List(std::vector<CString>* names);
   void ListFailed(const char* reason);
   int Workers(size_t files) const;
+  // Runs `pipeline`, which Stop() can then reach: `start` gives file i's
+  // job its name and first line (false: an error line instead, and nothing
+  // to prepare), `prepare` takes it further on a worker.
+  void RunPipeline(Pipeline* pipeline,
+                   const std::function<bool(size_t, FileJob*)>& start,
+                   const std::function<void(size_t, FileJob*)>& prepare,
+                   const std::function<size_t(FileJob* const*, size_t)>& commit,
+                   const std::function<void(FileJob*)>& done);
+
+  // What comes between taking the folder and closing the record.
+  void Anonymize(FolderHandle* folderHandle,
+                 const std::vector<RecordEntry>& entries);
+  void Restore(FolderHandle* folderHandle,
+               const std::vector<RecordEntry>& entries);
 
   CString folder_;
   RunLog* log_;

@@ -7,8 +7,36 @@
 #include "anonymize/record_file.h"
 #include "platform/delete_file.h"
 
+void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
+                FolderHandle* folderHandle) {
+  size_t unsynced = 0;
+  FileJob* only = nullptr;
+  for (size_t i = 0; i < count; ++i) {
+    if (jobs[i]->ready && !jobs[i]->synced && !jobs[i]->inPlace) {
+      ++unsynced;
+      only = jobs[i];
+    }
+  }
+  if (unsynced == 0) return;
+  // Flushing the whole file system costs about as much as one file.
+  std::string error;
+  bool synced = unsynced == 1 ? SyncFile(only->tempPath, &error)
+                              : folderHandle->SyncFileSystem(&error);
+  for (size_t i = 0; i < count; ++i) {
+    FileJob* job = jobs[i];
+    if (!job->ready || job->synced || job->inPlace) continue;
+    if (synced) {
+      job->synced = true;
+    } else {
+      job->SaveFailed(folder);
+      RemoveFile(job->tempPath);
+      job->ready = false;
+    }
+  }
+}
+
 size_t GroupCommit::Commit(FileJob* const* jobs, size_t count, int* modified) {
-  SyncCopies(jobs, count);
+  SyncCopies(folder_, jobs, count, folderHandle_);
   count = Name(jobs, count);
   if (Record(jobs, count)) {
     Publish(jobs, count);
@@ -51,32 +79,6 @@ std::string GroupCommit::Lines(FileJob* const* jobs, size_t count) {
     }
   }
   return lines;
-}
-
-void GroupCommit::SyncCopies(FileJob* const* jobs, size_t count) {
-  size_t unsynced = 0;
-  FileJob* only = nullptr;
-  for (size_t i = 0; i < count; ++i) {
-    if (jobs[i]->ready && !jobs[i]->synced) {
-      ++unsynced;
-      only = jobs[i];
-    }
-  }
-  if (unsynced == 0) return;
-  // One copy is flushed alone; more, with their whole file system at once,
-  // which costs about as much as one.
-  std::string error;
-  bool synced = unsynced == 1 ? SyncFile(only->tempPath, &error)
-                              : folderHandle_->SyncFileSystem(&error);
-  for (size_t i = 0; i < count; ++i) {
-    FileJob* job = jobs[i];
-    if (!job->ready || job->synced) continue;
-    if (synced) {
-      job->synced = true;
-    } else {
-      Fail(job, "");
-    }
-  }
 }
 
 size_t GroupCommit::Name(FileJob* const* jobs, size_t count) {

@@ -21,6 +21,13 @@
 #include "platform/cfile.h"
 #include "platform/durable_file.h"
 
+// Step 1, for the commits of a run and of an undo alike: forces the
+// group's prepared copies to the disk, one on its own and more with their
+// whole file system. A copy that could not be flushed goes, its file with
+// an error line.
+void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
+                FolderHandle* folderHandle);
+
 class GroupCommit {
  public:
   // `record` is open; `folderHandle` was opened before the first copy was
@@ -37,8 +44,7 @@ class GroupCommit {
   size_t Commit(FileJob* const* jobs, size_t count, int* modified);
 
  private:
-  // Steps 1 to 6; each takes the jobs that fail out of the group.
-  void SyncCopies(FileJob* const* jobs, size_t count);
+  // Steps 2 to 6; each takes the jobs that fail out of the group.
   size_t Name(FileJob* const* jobs, size_t count);
   bool Record(FileJob* const* jobs, size_t count);
   void Publish(FileJob* const* jobs, size_t count);

@@ -21,11 +21,7 @@ void FileJob::AddError(const char* format, ...) {
 
 void FileJob::SaveFailed(const CString& folder) {
   AddError("Couldn't save new file: %s",
-           static_cast<LPCTSTR>(MeantPath(folder)));
-}
-
-CString FileJob::MeantPath(const CString& folder) const {
-  return folder + "/" + NumberedFileName(anonymousName, extension, 1);
+           static_cast<LPCTSTR>(folder + "/" + meantName));
 }
 
 namespace {
@@ -66,6 +62,7 @@ bool Anonymize(FileJob* job, DcmFileFormat* file) {
         static_cast<LPCTSTR>(job->fileName));
     return false;
   }
+  job->meantName = NumberedFileName(job->anonymousName, job->extension, 1);
   return true;
 }
 
@@ -79,7 +76,6 @@ void StartFile(const CString& folder, FileJob* job) {
 }
 
 void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
-  StartFile(folder, job);
   const char* path = job->fullPath;
 
   // The original stays open, so that the values left in it during the load

@@ -1,0 +1,96 @@
+#include "anonymize/restore_commit.h"
+
+#include "anonymize/group_commit.h"
+#include "platform/delete_file.h"
+
+size_t RestoreCommit::Commit(FileJob* const* jobs, size_t count,
+                             int* restored) {
+  if (!dryState_) {
+    SyncCopies(folder_, jobs, count, folderHandle_);
+    Publish(jobs, count);
+    SyncNames(jobs, count);
+  }
+  DeleteCopies(jobs, count, restored);
+  return count;
+}
+
+void RestoreCommit::Publish(FileJob* const* jobs, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    FileJob* job = jobs[i];
+    if (!job->ready || job->inPlace) continue;
+    std::string error;
+    switch (PublishNoReplace(
+        job->tempPath, folder_.str() + "/" + job->newName.str(), &error)) {
+      case PublishResult::kDone:
+        job->named = true;
+        continue;
+      case PublishResult::kNameTaken:
+        Taken(folder_, job);
+        break;
+      case PublishResult::kFailed:
+        job->SaveFailed(folder_);
+        break;
+    }
+    RemoveFile(job->tempPath);
+    job->ready = false;
+  }
+}
+
+void RestoreCommit::SyncNames(FileJob* const* jobs, size_t count) {
+  bool any = false;
+  for (size_t i = 0; i < count; ++i) any = any || jobs[i]->named;
+  std::string error;
+  if (!any || folderHandle_->SyncEntries(&error)) return;
+  // Put back but not known to be on disk: taken out again.
+  for (size_t i = 0; i < count; ++i) {
+    FileJob* job = jobs[i];
+    if (!job->named) continue;
+    RemoveFile(folder_.str() + "/" + job->newName.str());
+    job->SaveFailed(folder_);
+    job->named = job->ready = false;
+  }
+}
+
+void RestoreCommit::Name(FileJob* job, int* restored) {
+  if (job->inPlace) return;
+  const std::string old = job->newName.str();
+  CString line;
+  line.Format("  -> %s", old.c_str());
+  job->lines.push_back({false, line});
+  dryState_->written[old] = job->patientName;
+  dryState_->deleted.erase(old);
+  ++*restored;
+}
+
+void RestoreCommit::DeleteCopies(FileJob* const* jobs, size_t count,
+                                 int* restored) {
+  for (size_t i = 0; i < count; ++i) {
+    FileJob* job = jobs[i];
+    if (dryState_ && job->ready) Name(job, restored);
+    if (!job->ready) continue;
+    job->ready = false;
+    if (job->named) ++*restored;
+    if (job->inPlace) {
+      CString line;
+      line.Format("Finishing earlier restore: deleted %s (restored as %s)",
+                  static_cast<LPCTSTR>(job->fileName),
+                  static_cast<LPCTSTR>(job->newName));
+      job->lines.push_back({false, line});
+    }
+    const char* path = job->fullPath;
+    const bool deleted =
+        dryState_ && dryState_->written.count(job->fileName.str())
+            ? true
+            : job->source.UnchangedAt(path) &&
+                  (dryState_ ? DeletableFile(path) : DeleteFileA(path));
+    if (!deleted) {
+      job->AddError("Couldn't delete old file: %s", path);
+      continue;
+    }
+    job->lineDone = true;
+    if (dryState_) {
+      dryState_->written.erase(job->fileName.str());
+      dryState_->deleted.insert(job->fileName.str());
+    }
+  }
+}

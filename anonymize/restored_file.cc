@@ -1,0 +1,141 @@
+#include "anonymize/restored_file.h"
+
+#include "anonymize/anonymous_name.h"
+#include "anonymize/earlier_run.h"
+#include "anonymize/element_value.h"
+#include "anonymize/verified_save.h"
+#include "dcmtk/dcmdata/dcdeftag.h"
+#include "platform/durable_file.h"
+
+namespace {
+
+// The error line when the file taken up is not the one the line names.
+void NotTheCopy(FileJob* job) {
+  job->AddError("Patient name is no longer %s in file: %s",
+                static_cast<LPCTSTR>(job->anonymousName),
+                static_cast<LPCTSTR>(job->fullPath));
+}
+
+// With the copy gone: whether an undo stopped short has already put the
+// original back, which then holds the line's patient name and makes its
+// anonymous name.
+bool OriginalIsBack(const CString& folder, const RecordEntry& entry) {
+  SourceFile source;
+  std::string bytes, reason;
+  DcmFileFormat file;
+  CString name, date;
+  const bool back =
+      OpenAndLoad(folder.str() + "/" + entry.oldFile.str(), &source, &bytes,
+                  &file, &reason) &&
+      ReadFirstValue(file.getDataset(), DCM_PatientName, &name) &&
+      !name.IsEmpty() &&
+      ReadFirstValue(file.getDataset(), DCM_StudyDate, &date) &&
+      std::string(static_cast<LPCTSTR>(name)) == entry.oldName.str() &&
+      MakeAnonymousName(name, date).str() == entry.newName.str();
+  source.ForgetBytes();
+  return back;
+}
+
+// Whether the old name is free, as the folder would be by now in a dry run.
+bool OldNameFree(const CString& folder, const UndoState* dryState,
+                 const std::string& name) {
+  if (dryState && dryState->written.count(name)) return false;
+  if (dryState && dryState->deleted.count(name)) return true;
+  return ProbeName(folder.str() + "/" + name) == PublishResult::kDone;
+}
+
+// A dry run's undo of a file that an earlier line of it would have written:
+// nothing to load, only names to check.
+void PrepareWritten(const CString& folder, const UndoState& dryState,
+                    FileJob* job) {
+  if (dryState.written.at(job->fileName.str()).str() !=
+      job->anonymousName.str()) {
+    NotTheCopy(job);
+  } else if (!OldNameFree(folder, &dryState, job->newName.str())) {
+    Taken(folder, job);
+  } else {
+    job->ready = true;
+  }
+}
+
+}  // namespace
+
+void Taken(const CString& folder, FileJob* job) {
+  job->AddError("Old file name is taken by another file: %s",
+                static_cast<LPCTSTR>(folder + "/" + job->newName));
+}
+
+bool StartRestore(const CString& folder, const RecordEntry& entry,
+                  int lineNumber, FileJob* job) {
+  if (!entry.Usable()) {
+    job->AddError("Couldn't read line %d of anonymous_record.csv", lineNumber);
+    return false;
+  }
+  job->fileName = entry.newFile;
+  job->fullPath = folder + "/" + entry.newFile;
+  job->newName = job->meantName = entry.oldFile;
+  job->patientName = entry.oldName;
+  job->anonymousName = entry.newName;
+  CString announce;
+  announce.Format("Restoring file: %s", static_cast<LPCTSTR>(job->fileName));
+  job->lines.push_back({false, announce});
+  return true;
+}
+
+void PrepareRestore(const CString& folder, const UndoState* dryState,
+                    const RecordEntry& entry, FileJob* job) {
+  const char* path = job->fullPath;
+  if (dryState && dryState->written.count(job->fileName.str())) {
+    PrepareWritten(folder, *dryState, job);
+    return;
+  }
+
+  thread_local std::string whole;
+  DcmFileFormat file;
+  std::string reason;
+  const bool gone = dryState && dryState->deleted.count(job->fileName.str());
+  if (gone || !OpenAndLoad(path, &job->source, &whole, &file, &reason)) {
+    job->source.ForgetBytes();
+    job->source.Close();
+    if (!gone && !EntryExists(path) && OriginalIsBack(folder, entry)) {
+      CString line;
+      line.Format("Finishing earlier restore: %s is back",
+                  static_cast<LPCTSTR>(entry.oldFile));
+      job->lines.push_back({false, line});
+      job->lineDone = true;
+      return;
+    }
+    job->AddError("Couldn't load file: %s (%s)", path,
+                  gone ? "No such file or directory" : reason.c_str());
+    return;
+  }
+  DcmDataset* dataset = file.getDataset();
+  CString name;
+  if (!ReadFirstValue(dataset, DCM_PatientName, &name) ||
+      name.str() != job->anonymousName.str()) {
+    NotTheCopy(job);
+  } else if (!OldNameFree(folder, dryState, entry.oldFile.str())) {
+    // An undo stopped short may have put this very original back.
+    SourceFile original;
+    if (IsOriginalOf(folder, entry, &original)) {
+      job->inPlace = job->ready = true;
+    } else {
+      Taken(folder, job);
+    }
+  } else if (dataset
+                 ->putAndInsertString(DcmTag(DCM_PatientName),
+                                      static_cast<LPCTSTR>(job->patientName),
+                                      OFTrue)
+                 .bad() ||
+             !(dryState ? CopyWouldVerify(job->source, &file,
+                                          dataset->getOriginalXfer())
+                        : SaveVerifiedCopy(job->source, &file,
+                                           dataset->getOriginalXfer(),
+                                           folder.str(), &job->tempPath))) {
+    job->SaveFailed(folder);
+  } else {
+    job->ready = true;
+    job->bytes = job->source.Size();
+  }
+  job->source.ForgetBytes();
+}
