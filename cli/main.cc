@@ -15,7 +15,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: veilmark-cli [--jobs N] [--dry-run] [--] FOLDER...\n"
+    "usage: veilmark-cli [--jobs N] [--dry-run] [--restore] [--] FOLDER...\n"
     "\n"
     "Anonymizes every *.ima DICOM file in each FOLDER, as the Veilmark dialog\n"
     "does when FOLDER is typed into its folder box and \"Anonymize\" is\n"
@@ -55,6 +55,14 @@ const char kUsage[] =
     "             would anonymize; the exit status is the run's. Only a\n"
     "             failure to write (a full disk, say) can make the run "
     "differ.\n"
+    "  --restore  undo the runs FOLDER's record tells of, from its last\n"
+    "             line to its first: each anonymized file is written anew\n"
+    "             with its original patient name under its original file\n"
+    "             name and then deleted, and its line leaves the record.\n"
+    "             What cannot be undone is kept and said. The record is the\n"
+    "             only key: whoever holds it can undo the anonymization, and\n"
+    "             without it nobody can. Closes with \"Done. N file(s)\n"
+    "             restored.\"\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
 
@@ -141,6 +149,8 @@ int main(int argc, char** argv) {
       if (++i == argc || !ParseJobs(argv[i], &options.jobs)) return Usage();
     } else if (std::strcmp(arg, "--dry-run") == 0) {
       options.dryRun = true;
+    } else if (std::strcmp(arg, "--restore") == 0) {
+      options.restore = true;
     } else if (std::strcmp(arg, "--") == 0) {
       // Ends the options, for folders whose names start with a dash.
       optionsEnded = true;
