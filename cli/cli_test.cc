@@ -180,3 +180,31 @@ TEST(Cli, GnuParallelRecipeTakesEachFolderOnce) {
     EXPECT_EQ(promise->UntouchedOriginals(), std::vector<std::string>{});
   }
 }
+
+// An undo as scripts use it: its exit statuses, and many folders.
+TEST(Cli, RestoreExitStatus) {
+  ScratchFolder none, done, failing;
+  done.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  failing.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  EXPECT_EQ(RunCli(Quoted(done.path()) + " " + Quoted(failing.path())).status,
+            0);
+  ::unlink((failing / "ANONDN20070801.ima").c_str());
+  Result dry = RunCli("--restore --dry-run " + Quoted(done.path()));
+  EXPECT_EQ(dry.status, 0);
+  EXPECT_EQ(dry.out,
+            "Restoring file: ANONDN20070801.ima\n  -> IM1.ima\nDry run: 1 "
+            "file(s) would be restored.\n");
+  Result all = RunCli("--restore " + Quoted(done.path()) + " " +
+                      Quoted(failing.path()) + " " + Quoted(none.path()));
+  EXPECT_EQ(all.status, 2);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                      "Restoring file: ANONDN20070801.ima\nDone. 1 file(s) "
+                      "restored.\nRestoring file: ANONDN20070801.ima\nERROR:",
+                      all.out);
+  EXPECT_PRED_FORMAT2(
+      testing::IsSubstring,
+      "ERROR:No anonymous_record.csv to restore from in: " + none.path(),
+      all.out);
+  EXPECT_TRUE(Exists(done / "IM1.ima"));
+  EXPECT_EQ(RunCli("--restore " + Quoted(failing.path())).status, 1);
+}

@@ -83,7 +83,8 @@ int Pass(const Call& call) {
   std::lock_guard<std::mutex> lock(mutex);
   inside = true;
   if (steering.set && call.op == steering.op &&
-      call.path.find(steering.part) != std::string::npos &&
+      (call.path.find(steering.part) != std::string::npos ||
+       call.target.find(steering.part) != std::string::npos) &&
       ++steering.seen == steering.nth) {
     ::kill(::getpid(), steering.signal);
   }
@@ -263,6 +264,12 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to,
     if (Check(call) != 0) return -1;
   }
   return real(fromDir, from, toDir, to, flags);
+}
+
+int rename(const char* from, const char* to) {
+  static auto real = Next<int (*)(const char*, const char*)>("rename");
+  if (Watched() && Check({Op::kRename, from, to}) != 0) return -1;
+  return real(from, to);
 }
 
 int link(const char* from, const char* to) {

@@ -8,7 +8,7 @@
 // environment: VEILMARK_FAULTS="kill:OP:N" kills the process with SIGKILL,
 // and "signal:OP:N:SIG" sends it signal SIG, just before its N-th call of
 // OP (counted from 1; OP as OpName gives it), or with "OP@PART" its N-th
-// call of OP on a path that contains PART.
+// call of OP on a path (or to a new name) that contains PART.
 #ifndef VEILMARK_TESTS_FAULTS_H_
 #define VEILMARK_TESTS_FAULTS_H_
 
@@ -26,7 +26,7 @@ enum class Op {
   kFlushFile,    // fsync() or fdatasync() of a file
   kFlushFolder,  // fsync() of a folder
   kFlushAll,     // syncfs(): every file of the folder's file system
-  kRename,       // renameat2(), or link() standing in for one
+  kRename,       // rename(), renameat2(), or link() standing in for one
   kUnlink,       // unlink()
   kAccess,       // fchown(), fchmod(), fsetxattr(), fremovexattr()
 };

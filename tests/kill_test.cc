@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "tests/promise.h"
@@ -22,9 +24,9 @@
 namespace {
 
 // Starts veilmark-cli-faults over `folder` with VEILMARK_FAULTS=`faults`,
-// its output into `out`.
+// its output into `out`; with `restore`, an undo.
 pid_t Start(const std::string& folder, const std::string& faults,
-            const std::string& out) {
+            const std::string& out, bool restore = false) {
   // Spawned, not forked: a fork would copy this process's memory, which is
   // large and slow to copy under the sanitizers.
   posix_spawn_file_actions_t actions;
@@ -32,9 +34,11 @@ pid_t Start(const std::string& folder, const std::string& faults,
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::string cli = VEILMARK_CLI_FAULTS, jobs = "--jobs", four = "4";
-  char* argv[] = {&cli[0], &jobs[0], &four[0],
-                  const_cast<char*>(folder.c_str()), nullptr};
+  std::string cli = VEILMARK_CLI_FAULTS, jobs = "--jobs", four = "4",
+              mode = restore ? "--restore" : "--";
+  char* argv[] = {
+      &cli[0], &jobs[0], &four[0], &mode[0], const_cast<char*>(folder.c_str()),
+      nullptr};
   std::vector<std::string> variables = {"VEILMARK_FAULTS=" + faults};
   std::vector<char*> env;
   for (char** e = environ; *e; ++e) {
@@ -174,5 +178,60 @@ TEST(Kill, PromiseHoldsAfterKillsAtRandomInstants) {
     Finish(pid);
     EXPECT_EQ(promise.Broken(false), std::vector<std::string>{});
     ExpectFinishedBySecondRun(folder, promise);
+  }
+}
+
+// An undo stopped in every window of its commit: every dataset is in the
+// folder whole at once, as the anonymized file or put back, and a second
+// undo puts each original back once, under its name, and empties the
+// record.
+TEST(Kill, AnUndoIsFinishedByTheNextUndo) {
+  if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+  ScratchFolder original;
+  WriteOriginals(original);
+  std::map<std::string, std::string> before;  // name -> patient, dataset
+  std::set<std::string> datasets;
+  for (const std::string& name : original.Names()) {
+    before[name] = StoredPatientName(original / name) + "\n" +
+                   DatasetWithoutPatientName(original / name);
+    datasets.insert(DatasetWithoutPatientName(original / name));
+  }
+  const char* const kSteps[] = {
+      "kill:flushall:1",  "kill:rename:1",
+      "kill:rename:3",    "kill:flushfolder:1",
+      "kill:unlink:1",    "kill:unlink:4",
+      "kill:flushall:2",  "kill:unlink:60",
+      "kill:temp:90",     "kill:rename@anonymous_record.csv:1",
+      "signal:temp:20:2",  // Ctrl-C: a stop, the record written anew
+  };
+  for (const char* step : kSteps) {
+    SCOPED_TRACE(step);
+    const bool stop = std::strncmp(step, "signal:", 7) == 0;
+    ScratchFolder folder;
+    for (const std::string& name : original.Names()) {
+      std::filesystem::copy_file(original / name, folder / name);
+    }
+    const std::string out = folder.path() + ".out";
+    ASSERT_EQ(Finish(Start(folder.path(), "", out)), 0);
+    EXPECT_EQ(Finish(Start(folder.path(), step, out, true)),
+              stop ? 128 + SIGINT : -SIGKILL);
+    std::set<std::string> held;
+    for (const std::string& name : Names(folder.path(), true)) {
+      const std::string dataset = DatasetWithoutPatientName(folder / name);
+      EXPECT_TRUE(datasets.count(dataset)) << "partial: " << name;
+      held.insert(dataset);
+    }
+    EXPECT_EQ(held, datasets);
+
+    EXPECT_EQ(Finish(Start(folder.path(), "", out, true)), 0) << ReadBytes(out);
+    std::map<std::string, std::string> after;
+    for (const std::string& name : Names(folder.path(), true)) {
+      after[name] = StoredPatientName(folder / name) + "\n" +
+                    DatasetWithoutPatientName(folder / name);
+    }
+    EXPECT_TRUE(after == before);
+    Rows rows = ReadRecord(folder);
+    EXPECT_EQ(rows.size(), 1u);
+    EXPECT_EQ(folder.Names().size(), before.size() + 1);
   }
 }

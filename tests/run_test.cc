@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <map>
 
 #include "anonymize/folder_run.h"
 #include "anonymize/prepared_file.h"
@@ -38,11 +39,13 @@ struct TextLog : RunLog {
 };
 
 std::string RunOver(const ScratchFolder& folder, int jobs = 0,
-                    bool dryRun = false, RunResult* result = nullptr) {
+                    bool dryRun = false, RunResult* result = nullptr,
+                    bool restore = false) {
   TextLog log(folder.path());
   RunOptions options;
   options.jobs = jobs;
   options.dryRun = dryRun;
+  options.restore = restore;
   RunResult ran = FolderRun(folder.path().c_str(), &log, options).Run();
   if (result) *result = ran;
   return log.text;
@@ -283,6 +286,7 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
   FileJob job;
   job.fileName = "k";
   folder.Write("k", Patient("DOE^JOHN", "20070801"));
+  StartFile(folder.path().c_str(), &job);
   PrepareFile(folder.path().c_str(), false, &job);
   ASSERT_EQ(job.lines.size(), 2u);
   EXPECT_EQ(job.lines[1].message.str(),
@@ -446,6 +450,96 @@ TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
   EXPECT_EQ(RunOver(missing, 0, true).rfind("ERROR:Couldn't create/open", 0),
             0u);
   ::mkdir(missing.path().c_str(), 0700);
+}
+
+// Two runs over the mixed folder, then an undo: every original is back
+// under its name, with its patient name and every other element; the
+// record keeps its header only. A dry undo first changes nothing and
+// foretells the names.
+TEST(Run, AnUndoGivesBackEveryOriginal) {
+  ScratchFolder folder;
+  WriteMixedFolder(folder);
+  // A read-only original's copies are read-only too: an undo could not
+  // delete them.
+  ::chmod((folder / "IM113x.ima").c_str(), 0644);
+  std::map<std::string, std::string> before;  // name -> patient, dataset
+  for (const std::string& name : Names(folder.path(), true)) {
+    before[name] = StoredPatientName(folder / name) + "\n" +
+                   DatasetWithoutPatientName(folder / name);
+  }
+  RunOver(folder, 4);
+  RunOver(folder, 4);
+  const std::string snapshot = Snapshot(folder);
+  const std::string preview = RunOver(folder, 4, true, nullptr, true);
+  EXPECT_EQ(Snapshot(folder), snapshot);
+  RunResult result;
+  const std::string log = RunOver(folder, 4, false, &result, true);
+  EXPECT_EQ(result.failed, 0);
+  EXPECT_EQ(result.modified, 2 * 64);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                      "Dry run: 128 file(s) would be restored.", preview);
+  std::map<std::string, std::string> after;
+  for (const std::string& name : Names(folder.path(), true)) {
+    after[name] = StoredPatientName(folder / name) + "\n" +
+                  DatasetWithoutPatientName(folder / name);
+  }
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
+  struct stat st;
+  ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// What an undo cannot take back stays, with its line and an error line: a
+// name another file took since, a copy gone or changed, a line that does
+// not parse. An original put back by an undo that was stopped is known.
+TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
+  ScratchFolder folder;
+  for (int i = 1; i <= 5; ++i) {
+    Fixture fixture = Patient("DOE^JOHN", "2007080" + std::to_string(i));
+    fixture.sopInstanceUid = "1.2.3." + std::to_string(i);
+    folder.Write("IM" + std::to_string(i) + ".ima", fixture);
+  }
+  const std::string putBack = ReadBytes(folder / "IM5.ima");
+  RunOver(folder);
+  folder.Write("IM1.ima", Patient("ROE^JANE", "20070901"));  // taken
+  ::unlink((folder / "ANONDN20070802.ima").c_str());         // gone
+  Fixture changed = Patient("ANONDN20070803", "20070803");
+  changed.sopInstanceUid = "1.2.3.3";
+  folder.Write("ANONDN20070803.ima", changed);
+  Fixture renamed = Patient("SOMEONE^ELSE", "20070803");
+  folder.Write("ANONDN20070803.ima", renamed);  // changed
+  WriteBytes(folder / "IM5.ima", putBack);      // stopped
+  WriteBytes(folder / "anonymous_record.csv",
+             ReadBytes(folder / "anonymous_record.csv") + "no,line\r\n");
+  const std::string record = ReadBytes(folder / "anonymous_record.csv");
+  RunResult result;
+  EXPECT_EQ(RunOver(folder, 1, false, &result, true),
+            "ERROR:Couldn't read line 7 of anonymous_record.csv\r\n"
+            "Restoring file: ANONDN20070805.ima\r\n"
+            "Finishing earlier restore: deleted ANONDN20070805.ima (restored "
+            "as IM5.ima)\r\n"
+            "Restoring file: ANONDN20070804.ima\r\n"
+            "Restoring file: ANONDN20070803.ima\r\n"
+            "ERROR:Patient name is no longer ANONDN20070803 in file: "
+            "FOLDER/ANONDN20070803.ima\r\n"
+            "Restoring file: ANONDN20070802.ima\r\n"
+            "ERROR:Couldn't load file: FOLDER/ANONDN20070802.ima (No such "
+            "file or directory)\r\n"
+            "Restoring file: ANONDN20070801.ima\r\n"
+            "ERROR:Old file name is taken by another file: "
+            "FOLDER/IM1.ima\r\n"
+            "Done. 1 file(s) restored.\r\n");
+  EXPECT_EQ(result.failed, 4);
+  EXPECT_EQ(folder.Names(),
+            (Strings{"ANONDN20070801.ima", "ANONDN20070803.ima", "IM1.ima",
+                     "IM4.ima", "IM5.ima", "anonymous_record.csv"}));
+  EXPECT_EQ(ReadBytes(folder / "IM5.ima"), putBack);
+  Rows rows = ReadRecord(folder);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[1][1] + rows[2][1] + rows[3][1],
+            "ANONDN20070801.imaANONDN20070802.imaANONDN20070803.ima");
+  EXPECT_EQ(rows[4], (std::vector<std::string>{"no", "line"}));
 }
 
 TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {
