@@ -1,6 +1,6 @@
 #include "app/veilmark_app.h"
 
-#include "anonymize/veilmark_dlg.h"
+#include "ui/veilmark_dlg.h"
 #include "platform/win_window.h"
 
 BEGIN_MESSAGE_MAP(CVeilmarkApp, CWinApp)

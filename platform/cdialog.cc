@@ -1,6 +1,5 @@
 #include "platform/cdialog.h"
 
-#include "platform/cpaintdc.h"
 #include "platform/resources.h"
 #include "platform/window_system.h"
 
@@ -56,7 +55,11 @@ void CDialog::GetClientRect(LPRECT rect) const {
   *rect = controls_ ? controls_->ClientRect() : RECT{0, 0, 0, 0};
 }
 
-void CDialog::OnPaint() { CPaintDC dc(this); }
+void CDialog::OnPaint() {
+  // Painting nothing of its own, it takes and gives back the window's
+  // device, which marks the window painted.
+  if (controls_) controls_->BeginPaint();
+}
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {
   if (DialogControls* controls = pDX->m_pDlgWnd->controls()) {

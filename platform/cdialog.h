@@ -8,33 +8,12 @@
 #include <memory>
 
 #include "platform/cstring.h"
+#include "platform/dialog_controls.h"
 #include "platform/message_map.h"
 #include "platform/win_types.h"
 #include "platform/win_window.h"
 
 class CDialog;
-class PaintDevice;
-
-// The window of a dialog on screen: its controls and the window calls. The
-// window system provides one while the dialog is shown.
-class DialogControls {
- public:
-  virtual ~DialogControls() = default;
-  // Copies the text of control `id` into `value` (save) or the other way.
-  virtual void ExchangeText(int id, CString& value, bool save) = 0;
-  // Adds `text` at the end of control `id`, ahead of the exchange that
-  // shows the field it was added to.
-  virtual void AppendText(int id, const CString& text) = 0;
-  // Called once a whole exchange is done.
-  virtual void EndExchange(bool /*save*/) {}
-  // Ends the modal loop; DoModal returns `result`.
-  virtual void Finish(int result) = 0;
-  virtual LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
-  virtual bool IsIconic() const = 0;
-  virtual RECT ClientRect() const = 0;
-  // A device to paint the client area with, while a WM_PAINT is handled.
-  virtual std::unique_ptr<PaintDevice> BeginPaint() = 0;
-};
 
 class CDataExchange {
  public:
@@ -58,8 +37,8 @@ class CDialog : public CCmdTarget {
 
   // TRUE: controls to fields; FALSE: fields to controls.
   BOOL UpdateData(BOOL save_and_validate = TRUE);
-  // Adds `text` at the end of the box `id`, as a field that only grows is
-  // shown: the next exchange need not show the whole field again.
+  // Adds `text` at the end of the box `id`, whose field has just gained it,
+  // so that the next exchange need not show the whole field again.
   void AppendToDlgItem(int id, const CString& text);
 
   // Called when the window and its controls exist, before it is shown: shows

@@ -5,17 +5,10 @@
 
 #include <memory>
 
+#include "platform/dialog_controls.h"
 #include "platform/win_window.h"
 
 class CDialog;
-
-// What the window side paints with.
-class PaintDevice {
- public:
-  virtual ~PaintDevice() = default;
-  virtual void EraseBackground() = 0;
-  virtual void DrawIcon(int x, int y, HICON icon) = 0;
-};
 
 class CPaintDC {
  public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "anonymize/veilmark_dlg.h"
+#include "ui/veilmark_dlg.h"
 #include "fixtures/fixture.h"
 #include "tests/files.h"
 

@@ -1,8 +1,8 @@
 // The folder picker: the shell's folder browser, owned by the dialog.
 #include <cstring>
 
-#include "anonymize/veilmark_dlg.h"
 #include "platform/shell_browse.h"
+#include "ui/veilmark_dlg.h"
 
 CString CVeilmarkDlg::BrowseForFolder() {
   char displayName[MAX_PATH] = "";

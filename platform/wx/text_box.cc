@@ -25,20 +25,15 @@ wxString DisplayString(std::string_view bytes) {
 void TextBox::Append(const std::string& text) {
   if (control_->IsModified() || !EndsOnCharacterBoundary(shown_)) return;
   shown_ += text;
-  appended_ += text;
+  appended_ = true;
 }
 
 bool TextBox::Load(const std::string& bytes) {
-  std::string appended;
-  appended.swap(appended_);
+  const bool appended = appended_;
+  appended_ = false;
   const bool edited = control_->IsModified();
-  // The text the box shows already, with the line Append just added.
-  if (!edited && !appended.empty() && bytes.size() == shown_.size() &&
-      bytes.compare(bytes.size() - appended.size(), appended.size(),
-                    appended) == 0) {
-    return true;
-  }
-  if (!edited && appended.empty() && bytes == shown_) return false;
+  if (!edited && appended) return true;
+  if (!edited && bytes == shown_) return false;
   ShowWhole(bytes);
   return true;
 }

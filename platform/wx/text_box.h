@@ -16,12 +16,13 @@ class TextBox {
  public:
   explicit TextBox(wxTextCtrl* control) : control_(control) {}
 
-  // Adds `text` at the end of the box, unless the user edited it: a log
-  // grows a line at a time, and each line costs the same.
+  // Adds `text` at the end of the box, as its field gained it, unless the
+  // user edited the box: a log grows a line at a time, and each line costs
+  // the same.
   void Append(const std::string& text);
-  // Shows `bytes`: a text that is what the box showed and the line Append
-  // added since is shown already. What is added waits for Flush; a box of
-  // several lines then shows its end. True when the box changed.
+  // Shows `bytes`, the box's field: right after an Append, the box shows it
+  // already. What is added waits for Flush; a box of several lines then
+  // shows its end. True when the box changed.
   bool Load(const std::string& bytes);
   // Puts the text added since the last flush into the control.
   void Flush();
@@ -36,9 +37,9 @@ class TextBox {
   void ShowWhole(const std::string& bytes);
 
   wxTextCtrl* control_;
-  std::string shown_;     // the bytes the box shows, unless edited since
-  size_t flushed_ = 0;    // how many of them the control holds
-  std::string appended_;  // what Append added since the last Load
+  std::string shown_;      // the bytes the box shows, unless edited since
+  size_t flushed_ = 0;     // how many of them the control holds
+  bool appended_ = false;  // Append added the field's last line
 };
 
 #endif  // VEILMARK_PLATFORM_WX_TEXT_BOX_H_

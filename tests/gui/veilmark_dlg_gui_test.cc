@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "anonymize/veilmark_dlg.h"
+#include "ui/veilmark_dlg.h"
 #include "app/veilmark_app.h"
 #include "platform/display_text.h"
 #include "platform/resources.h"

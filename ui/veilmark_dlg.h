@@ -1,8 +1,8 @@
-// CVeilmarkDlg: the main dialog. Its work side (the run over its folder and
-// the log) is free of wxWidgets and lives in anonymize/; its window side lives
-// in ui/.
-#ifndef VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
-#define VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
+// CVeilmarkDlg: the main dialog, the program's only window: a folder box,
+// a log box and three buttons. A press of "Anonymize" hands the folder to
+// the engine (anonymize/folder_run.h) and shows its log as it comes.
+#ifndef VEILMARK_UI_VEILMARK_DLG_H_
+#define VEILMARK_UI_VEILMARK_DLG_H_
 
 #include "platform/cdialog.h"
 #include "platform/cstring.h"
@@ -47,4 +47,4 @@ class CVeilmarkDlg : public CDialog {
   DECLARE_MESSAGE_MAP()
 };
 
-#endif  // VEILMARK_ANONYMIZE_VEILMARK_DLG_H_
+#endif  // VEILMARK_UI_VEILMARK_DLG_H_

@@ -1,7 +1,7 @@
 // A run log that hands its lines from the thread that runs the folder to
 // the thread that shows them.
-#ifndef VEILMARK_ANONYMIZE_LOG_QUEUE_H_
-#define VEILMARK_ANONYMIZE_LOG_QUEUE_H_
+#ifndef VEILMARK_UI_LOG_QUEUE_H_
+#define VEILMARK_UI_LOG_QUEUE_H_
 
 #include <condition_variable>
 #include <mutex>
@@ -25,4 +25,4 @@ class LogQueue : public RunLog {
   bool closed_ = false;
 };
 
-#endif  // VEILMARK_ANONYMIZE_LOG_QUEUE_H_
+#endif  // VEILMARK_UI_LOG_QUEUE_H_

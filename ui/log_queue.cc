@@ -1,4 +1,4 @@
-#include "anonymize/log_queue.h"
+#include "ui/log_queue.h"
 
 void LogQueue::Add(const LogLine& line) {
   bool wasEmpty;

@@ -1,0 +1,109 @@
+// CVeilmarkDlg: its message map, fields and log, its handlers, and the
+// hand-over of a run to the engine.
+#include "ui/veilmark_dlg.h"
+
+#include <cstdarg>
+#include <thread>
+
+#include "anonymize/folder_run.h"
+#include "platform/cpaintdc.h"
+#include "platform/resources.h"
+#include "platform/win_window.h"
+#include "ui/log_queue.h"
+
+BEGIN_MESSAGE_MAP(CVeilmarkDlg, CDialog)
+ON_WM_PAINT()
+ON_BN_CLICKED(IDC_SELECT_FOLDER, &CVeilmarkDlg::OnSelectFolder)
+ON_BN_CLICKED(IDC_ANONYMIZE, &CVeilmarkDlg::OnAnonymize)
+END_MESSAGE_MAP()
+
+BOOL CVeilmarkDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  return TRUE;
+}
+
+void CVeilmarkDlg::OnPaint() {
+  if (IsIconic()) {
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()),
+                0);
+    int cxIcon = GetSystemMetrics(SM_CXICON);
+    int cyIcon = GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(&rect);
+    int x = (rect.Width() - cxIcon + 1) / 2;
+    int y = (rect.Height() - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+  } else {
+    CDialog::OnPaint();
+  }
+}
+
+void CVeilmarkDlg::OnSelectFolder() {
+  m_folder = BrowseForFolder();
+  UpdateData(FALSE);
+}
+
+CVeilmarkDlg::CVeilmarkDlg() : CDialog(IDD) {
+  m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+void CVeilmarkDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Text(pDX, IDC_FOLDER, m_folder);
+  DDX_Text(pDX, IDC_LOG, m_log);
+}
+
+void CVeilmarkDlg::AppendLine(const char* prefix) {
+  CString line = prefix + m_message + "\r\n";
+  m_log += line;
+  AppendToDlgItem(IDC_LOG, line);
+  UpdateData(FALSE);
+}
+
+void CVeilmarkDlg::AppendError(LPCTSTR format, ...) {
+  va_list args;
+  va_start(args, format);
+  m_message.FormatV(format, args);
+  va_end(args);
+  AppendLine("ERROR:");
+}
+
+void CVeilmarkDlg::AppendProgress(LPCTSTR format, ...) {
+  va_list args;
+  va_start(args, format);
+  m_message.FormatV(format, args);
+  va_end(args);
+  AppendLine("");
+}
+
+void CVeilmarkDlg::OnAnonymize() {
+  // A folder text too short to name one is refused by the run itself.
+  UpdateData(TRUE);
+  RunAnonymization();
+}
+
+// The run works on a thread of its own, and its lines reach the log here,
+// on the dialog's thread, as they come. The dialog takes no other input
+// until the run ends.
+void CVeilmarkDlg::RunAnonymization() {
+  LogQueue queue;
+  FolderRun run(m_folder, &queue, RunOptions());
+  std::thread runner([&] {
+    run.Run();
+    queue.Close();
+  });
+  std::vector<LogLine> lines;
+  while (queue.Take(&lines)) {
+    for (const LogLine& line : lines) {
+      if (line.error) {
+        AppendError("%s", static_cast<LPCTSTR>(line.message));
+      } else {
+        AppendProgress("%s", static_cast<LPCTSTR>(line.message));
+      }
+    }
+  }
+  runner.join();
+}
