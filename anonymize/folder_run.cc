@@ -152,6 +152,7 @@ void FolderRun::RunPipeline(
         for (const LogLine& line : job->lines) Add(line);
         if (job->failed) ++result_.failed;
         done(job);
+        log_->Count(++through_, total_);
       });
   std::lock_guard<std::mutex> lock(wakeMutex_);
   wake_ = nullptr;
@@ -160,6 +161,7 @@ void FolderRun::RunPipeline(
 
 RunResult FolderRun::Run() {
   result_ = RunResult();
+  through_ = total_ = 0;
   if (folder_.GetLength() < 2) {
     Error("No folder selected.");
     return result_;
@@ -225,6 +227,8 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
                              }),
               names.end());
   if (names.empty()) return;
+  total_ = names.size();
+  log_->Count(0, total_);
   GroupCommit commit(folder_, &record_, folderHandle);
   DryRunCommit dryCommit(folder_, earlier.deleted);
   Pipeline pipeline(names.size(), Workers(names.size()), stopped_);
@@ -266,6 +270,8 @@ void FolderRun::Restore(FolderHandle* folderHandle,
     }
     passes.back().push_back(k);
   }
+  total_ = entries.size();
+  log_->Count(0, total_);
   UndoState dryState;
   RestoreCommit commit(folder_, folderHandle,
                        options_.dryRun ? &dryState : nullptr);

@@ -94,6 +94,7 @@ class FolderRun {
   RunOptions options_;
   CFile record_;
   RunResult result_;
+  size_t through_ = 0, total_ = 0;  // files through, of all to take up
   std::atomic<bool> stopped_{false};
   std::mutex wakeMutex_;
   std::function<void()> wake_;  // while files are under way: tells them

@@ -3,6 +3,8 @@
 #ifndef VEILMARK_ANONYMIZE_RUN_LOG_H_
 #define VEILMARK_ANONYMIZE_RUN_LOG_H_
 
+#include <cstddef>
+
 #include "platform/cstring.h"
 
 struct LogLine {
@@ -15,6 +17,9 @@ class RunLog {
   virtual ~RunLog() = default;
   // Called on the thread that runs the folder, one line at a time.
   virtual void Add(const LogLine& line) = 0;
+  // How far the run is: `done` of its `total` files are through. Called on
+  // the same thread, as files get through.
+  virtual void Count(size_t /*done*/, size_t /*total*/) {}
 };
 
 #endif  // VEILMARK_ANONYMIZE_RUN_LOG_H_

@@ -47,6 +47,18 @@ LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return controls_ ? controls_->SendMessage(message, wParam, lParam) : 0;
 }
 
+void CDialog::SetWindowText(LPCTSTR text) {
+  if (controls_) controls_->SetTitle(text);
+}
+
+void CDialog::SetDlgItemText(int id, LPCTSTR text) {
+  if (controls_) controls_->SetItemText(id, text);
+}
+
+void CDialog::EnableDlgItem(int id, BOOL enable) {
+  if (controls_) controls_->EnableItem(id, enable != FALSE);
+}
+
 BOOL CDialog::IsIconic() const {
   return controls_ && controls_->IsIconic() ? TRUE : FALSE;
 }

@@ -50,6 +50,10 @@ class CDialog : public CCmdTarget {
   virtual void OnCancel();
 
   // The window calls; null or nothing while the dialog is not on screen.
+  void SetWindowText(LPCTSTR text);
+  void SetDlgItemText(int id, LPCTSTR text);
+  // Stands for GetDlgItem(id)->EnableWindow(enable).
+  void EnableDlgItem(int id, BOOL enable);
   HWND GetSafeHwnd() const { return reinterpret_cast<HWND>(controls_); }
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
   BOOL IsIconic() const;

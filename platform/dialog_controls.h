@@ -29,6 +29,11 @@ class DialogControls {
   virtual void AppendText(int id, const CString& text) = 0;
   // Called once a whole exchange is done.
   virtual void EndExchange(bool /*save*/) {}
+  // The window's title; the text of control `id`; whether control `id`
+  // takes input.
+  virtual void SetTitle(const CString& text) = 0;
+  virtual void SetItemText(int id, const CString& text) = 0;
+  virtual void EnableItem(int id, bool enable) = 0;
   // Ends the modal loop; DoModal returns `result`.
   virtual void Finish(int result) = 0;
   virtual LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;

@@ -7,4 +7,10 @@ int GetSystemMetrics(int index) {
   return system ? system->GetSystemMetrics(index) : 0;
 }
 
+void PumpWaitingMessages() {
+  if (WindowSystem* system = CurrentWindowSystem()) {
+    system->PumpWaitingMessages();
+  }
+}
+
 void InitCommonControls() {}

@@ -49,6 +49,11 @@ class CRect : public RECT {
 // system.
 int GetSystemMetrics(int index);
 
+// Handles the messages waiting for the program's windows, the user's clicks
+// and keys among them, as a PeekMessage loop does, so that a handler that
+// runs long stays answerable; nothing without a window system.
+void PumpWaitingMessages();
+
 // Nothing to prepare: every control the dialogs use is always available.
 void InitCommonControls();
 

@@ -24,6 +24,9 @@ class WindowSystem {
   virtual bool ChooseFolder(HWND owner, const std::string& title,
                             std::string* path) = 0;
   virtual int GetSystemMetrics(int index) const = 0;
+  // Handles what waits for the program's windows, the user's clicks and
+  // keys included, and returns.
+  virtual void PumpWaitingMessages() = 0;
 };
 
 // The installed window system, or null.

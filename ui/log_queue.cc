@@ -11,6 +11,12 @@ void LogQueue::Add(const LogLine& line) {
   if (wasEmpty) changed_.notify_one();
 }
 
+void LogQueue::Count(size_t done, size_t total) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  done_ = done;
+  total_ = total;
+}
+
 void LogQueue::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -19,10 +25,13 @@ void LogQueue::Close() {
   changed_.notify_one();
 }
 
-bool LogQueue::Take(std::vector<LogLine>* lines) {
+bool LogQueue::Take(std::vector<LogLine>* lines, size_t* done, size_t* total,
+                    std::chrono::milliseconds wait) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return closed_ || !lines_.empty(); });
+  changed_.wait_for(lock, wait, [&] { return closed_ || !lines_.empty(); });
   lines->clear();
   lines->swap(lines_);
-  return !lines->empty();
+  *done = done_;
+  *total = total_;
+  return !closed_ || !lines->empty();
 }

@@ -80,23 +80,70 @@ void CVeilmarkDlg::AppendProgress(LPCTSTR format, ...) {
 }
 
 void CVeilmarkDlg::OnAnonymize() {
+  if (m_run) {
+    m_run->Stop();
+    return;
+  }
   // A folder text too short to name one is refused by the run itself.
   UpdateData(TRUE);
   RunAnonymization();
 }
 
+void CVeilmarkDlg::OnOK() {
+  if (!m_run) return CDialog::OnOK();
+  m_closeWith = IDOK;
+  m_run->Stop();
+}
+
+void CVeilmarkDlg::OnCancel() {
+  if (!m_run) return CDialog::OnCancel();
+  m_closeWith = IDCANCEL;
+  m_run->Stop();
+}
+
+namespace {
+
+// "1,234": a count as the title shows it.
+std::string Thousands(size_t count) {
+  std::string digits = std::to_string(count);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<size_t>(at), ",");
+  }
+  return digits;
+}
+
+}  // namespace
+
+void CVeilmarkDlg::ShowRunning(bool running) {
+  SetDlgItemText(IDC_ANONYMIZE, running ? "Stop" : "Anonymize");
+  EnableDlgItem(IDC_FOLDER, !running);
+  EnableDlgItem(IDC_SELECT_FOLDER, !running);
+  if (!running) SetWindowText("Veilmark");
+}
+
 // The run works on a thread of its own, and its lines reach the log here,
-// on the dialog's thread, as they come. The dialog takes no other input
-// until the run ends.
+// on the dialog's thread, as they come; meanwhile the dialog answers Stop,
+// Exit, Escape and the close box.
 void CVeilmarkDlg::RunAnonymization() {
   LogQueue queue;
   FolderRun run(m_folder, &queue, RunOptions());
+  m_run = &run;
+  ShowRunning(true);
   std::thread runner([&] {
     run.Run();
     queue.Close();
   });
   std::vector<LogLine> lines;
-  while (queue.Take(&lines)) {
+  size_t done = 0, total = 0, shown = 0;
+  bool counted = false;
+  while (queue.Take(&lines, &done, &total, std::chrono::milliseconds(50))) {
+    if (total > 0 && (!counted || done != shown)) {
+      SetWindowText(
+          ("Veilmark - " + Thousands(done) + " of " + Thousands(total))
+              .c_str());
+      shown = done;
+      counted = true;
+    }
     for (const LogLine& line : lines) {
       if (line.error) {
         AppendError("%s", static_cast<LPCTSTR>(line.message));
@@ -104,6 +151,12 @@ void CVeilmarkDlg::RunAnonymization() {
         AppendProgress("%s", static_cast<LPCTSTR>(line.message));
       }
     }
+    PumpWaitingMessages();
   }
   runner.join();
+  m_run = nullptr;
+  ShowRunning(false);
+  if (m_closeWith == IDOK) CDialog::OnOK();
+  if (m_closeWith == IDCANCEL) CDialog::OnCancel();
+  m_closeWith = 0;
 }

@@ -4,6 +4,7 @@
 #ifndef VEILMARK_UI_VEILMARK_DLG_H_
 #define VEILMARK_UI_VEILMARK_DLG_H_
 
+#include "anonymize/folder_run.h"
 #include "platform/cdialog.h"
 #include "platform/cstring.h"
 #include "platform/win_types.h"
@@ -25,11 +26,17 @@ class CVeilmarkDlg : public CDialog {
   // "Select Folder...": the folder picker's answer into the folder box.
   void OnSelectFolder();
   // "Anonymize": takes the folder from the controls and runs over it.
+  // During a run the button reads "Stop", and stops it.
   void OnAnonymize();
   // The folder picker: the chosen folder's path, or empty.
   CString BrowseForFolder();
-  // Anonymizes every "*.ima" file of m_folder, logging as it goes.
+  // Anonymizes every "*.ima" file of m_folder, logging as it goes; the
+  // title shows how far it is.
   void RunAnonymization();
+  // "Exit", and Escape or the close box: during a run, they stop it, and
+  // close the dialog once it has ended.
+  void OnOK() override;
+  void OnCancel() override;
 
   HICON m_hIcon = nullptr;
   CString m_message;
@@ -43,6 +50,11 @@ class CVeilmarkDlg : public CDialog {
 
  private:
   void AppendLine(const char* prefix);
+  // Shows a run under way, or none.
+  void ShowRunning(bool running);
+
+  FolderRun* m_run = nullptr;  // while a run is under way
+  int m_closeWith = 0;         // what to end with once it is over
 
   DECLARE_MESSAGE_MAP()
 };

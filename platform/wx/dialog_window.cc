@@ -44,6 +44,10 @@ class WindowPaintDevice : public PaintDevice {
 
 }  // namespace
 
+long long (*DialogWindow::clock)() = [] {
+  return static_cast<long long>(wxGetLocalTimeMillis().GetValue());
+};
+
 // clang-format off
 wxBEGIN_EVENT_TABLE(DialogWindow, wxDialog)
   EVT_INIT_DIALOG(DialogWindow::OnInitDialogEvent)
@@ -125,6 +129,20 @@ void DialogWindow::AppendText(int id, const CString& text) {
   if (TextBox* box = Box(id)) box->Append(text.str());
 }
 
+void DialogWindow::SetTitle(const CString& text) {
+  wxDialog::SetTitle(DisplayString(text.str()));
+}
+
+void DialogWindow::SetItemText(int id, const CString& text) {
+  if (wxWindow* control = FindWindow(id)) {
+    control->SetLabel(DisplayString(text.str()));
+  }
+}
+
+void DialogWindow::EnableItem(int id, bool enable) {
+  if (wxWindow* control = FindWindow(id)) control->Enable(enable);
+}
+
 void DialogWindow::EndExchange(bool save) {
   if (!save) ShowChanges(false);
 }
@@ -134,8 +152,7 @@ void DialogWindow::ShowChanges(bool at_once) {
   // Outside a handler the loop draws soon anyway.
   wxEventLoopBase* loop = wxEventLoopBase::GetActive();
   bool draw = handler_depth_ > 0 && loop && IsShownOnScreen();
-  if (draw && !at_once &&
-      wxGetLocalTimeMillis() - last_drawn_ < kFrameMilliseconds) {
+  if (draw && !at_once && clock() - last_drawn_ < kFrameMilliseconds) {
     return;
   }
   // A box the user scrolled away from its end is brought back there; that
@@ -157,7 +174,7 @@ void DialogWindow::ShowChanges(bool at_once) {
       wxMilliSleep(2);
       loop->YieldFor(wxEVT_CATEGORY_UI);
     }
-    last_drawn_ = wxGetLocalTimeMillis();
+    last_drawn_ = clock();
   }
   changed_boxes_.clear();
 }
@@ -204,18 +221,10 @@ std::unique_ptr<PaintDevice> DialogWindow::BeginPaint() {
 }
 
 bool DialogWindow::Dispatch(UINT message, UINT code, UINT id) {
-  if (message == WM_COMMAND && id == IDCANCEL && handler_depth_ > 0) {
-    cancel_pending_ = true;
-    return true;
-  }
   ++handler_depth_;
   bool handled = dialog_->Dispatch(message, code, id);
   if (handler_depth_ == 1) ShowChanges(true);
   --handler_depth_;
-  if (handler_depth_ == 0 && cancel_pending_) {
-    cancel_pending_ = false;
-    Dispatch(WM_COMMAND, BN_CLICKED, IDCANCEL);
-  }
   return handled;
 }
 

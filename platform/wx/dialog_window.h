@@ -5,7 +5,6 @@
 
 #include <wx/dialog.h>
 #include <wx/icon.h>
-#include <wx/longlong.h>
 
 #include <map>
 #include <memory>
@@ -26,10 +25,17 @@ class DialogWindow : public wxDialog, public DialogControls {
 
   TextBox* Box(int id);
 
+  // The clock the drawing's frames are measured by, in ms; tests set their
+  // own.
+  static long long (*clock)();
+
   // DialogControls
   void ExchangeText(int id, CString& value, bool save) override;
   void AppendText(int id, const CString& text) override;
   void EndExchange(bool save) override;
+  void SetTitle(const CString& text) override;
+  void SetItemText(int id, const CString& text) override;
+  void EnableItem(int id, bool enable) override;
   void Finish(int result) override;
   LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   bool IsIconic() const override;
@@ -38,9 +44,8 @@ class DialogWindow : public wxDialog, public DialogControls {
 
  private:
   void AddControl(const DialogItemTemplate& item);
-  // Runs the dialog's handler of the message. A cancel that arrives while a
-  // handler runs (the close box, during a run's repaints) is carried out
-  // once that handler has returned.
+  // Runs the dialog's handler of the message, also while another handler
+  // runs and lets the user's input through.
   bool Dispatch(UINT message, UINT code, UINT id);
   // Puts what the boxes gained into their controls and lets the window
   // system draw it, taking no user input: at once, unless the last drawing
@@ -57,9 +62,8 @@ class DialogWindow : public wxDialog, public DialogControls {
   CDialog* dialog_;
   std::map<int, std::unique_ptr<TextBox>> boxes_;
   std::vector<TextBox*> changed_boxes_;  // not yet drawn
-  wxLongLong last_drawn_ = 0;            // ms
+  long long last_drawn_ = 0;             // ms, by clock()
   int handler_depth_ = 0;
-  bool cancel_pending_ = false;
   HICON icons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
 
   wxDECLARE_EVENT_TABLE();

@@ -1,6 +1,7 @@
 #include "platform/wx/wx_window_system.h"
 
 #include <wx/dirdlg.h>
+#include <wx/evtloop.h>
 #include <wx/settings.h>
 
 #include "platform/cdialog.h"
@@ -40,4 +41,10 @@ int WxWindowSystem::GetSystemMetrics(int index) const {
   }
   int value = wxSystemSettings::GetMetric(metric);
   return value > 0 ? value : 32;
+}
+
+void WxWindowSystem::PumpWaitingMessages() {
+  if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
+    loop->YieldFor(wxEVT_CATEGORY_UI | wxEVT_CATEGORY_USER_INPUT);
+  }
 }

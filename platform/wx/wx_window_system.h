@@ -12,6 +12,7 @@ class WxWindowSystem : public WindowSystem {
   bool ChooseFolder(HWND owner, const std::string& title,
                     std::string* path) override;
   int GetSystemMetrics(int index) const override;
+  void PumpWaitingMessages() override;
 };
 
 #endif  // VEILMARK_PLATFORM_WX_WX_WINDOW_SYSTEM_H_
