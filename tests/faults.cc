@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -63,7 +65,11 @@ Steering ReadSteering() {
 }
 
 std::mutex mutex;
+std::condition_variable released;
 Hook hook;
+bool holding = false;
+Op heldOp = Op::kStat;
+int holdFrom = 0, heldSeen = 0;
 bool keeping = false;
 std::vector<Call> kept;
 Steering steering = ReadSteering();
@@ -80,7 +86,10 @@ std::string PathOf(int fd) {
 
 // 0 to go on, or the errno value the call fails with.
 int Pass(const Call& call) {
-  std::lock_guard<std::mutex> lock(mutex);
+  std::unique_lock<std::mutex> lock(mutex);
+  if (holding && call.op == heldOp && ++heldSeen >= holdFrom) {
+    released.wait_for(lock, std::chrono::seconds(5), [] { return !holding; });
+  }
   inside = true;
   if (steering.set && call.op == steering.op &&
       (call.path.find(steering.part) != std::string::npos ||
@@ -151,11 +160,28 @@ Scope::Scope(Hook newHook) {
 }
 
 Scope::~Scope() {
+  Release();
   std::lock_guard<std::mutex> lock(mutex);
   hook = nullptr;
   keeping = false;
   kept.clear();
   active = steering.set;
+}
+
+void Scope::HoldFrom(Op op, int nth) {
+  std::lock_guard<std::mutex> lock(mutex);
+  holding = true;
+  heldOp = op;
+  holdFrom = nth;
+  heldSeen = 0;
+}
+
+void Scope::Release() {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    holding = false;
+  }
+  released.notify_all();
 }
 
 std::vector<Call> Scope::Calls() const {

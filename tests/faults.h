@@ -59,6 +59,11 @@ class Scope {
 
   // The calls so far, in order.
   std::vector<Call> Calls() const;
+
+  // Holds the calls of `op` from its `nth` on, each on its thread and
+  // without the harness's lock, until Release() (or five seconds).
+  void HoldFrom(Op op, int nth);
+  void Release();
 };
 
 // A hook that fails the calls of `op` whose path contains `part` with

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "ui/veilmark_dlg.h"
 #include "fixtures/fixture.h"
 #include "tests/files.h"
+#include "ui/veilmark_dlg.h"
 
 // A fresh folder under the system's temporary folder, removed (with
 // whatever permissions the test left) when the object goes.

@@ -1,10 +1,12 @@
 #include "tests/gui/dialog_probe.h"
 
+#include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/textctrl.h>
+#include <wx/time.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -38,13 +40,13 @@ INT_PTR DialogProbe::Run(CDialog* dialog,
     auto* window = dynamic_cast<DialogWindow*>(dialog->controls());
     if (!*live || !window) return;
     DialogProbe probe(window);
-    for (int i = 0; i < 100 && !window->IsShownOnScreen(); ++i) {
-      wxMilliSleep(10);
+    if (!WaitFor([&] { return window->IsShownOnScreen(); })) {
+      ADD_FAILURE() << "the dialog never showed on screen";
+    } else {
+      window->Raise();
       probe.Settle();
+      script(probe);
     }
-    window->Raise();
-    probe.Settle();
-    script(probe);
     if (dialog->controls()) dialog->EndDialog(IDCANCEL);
   });
   INT_PTR result = dialog->DoModal();
@@ -53,6 +55,11 @@ INT_PTR DialogProbe::Run(CDialog* dialog,
 }
 
 std::string DialogProbe::Title() const { return Utf8(window_->GetTitle()); }
+
+std::string DialogProbe::Label(int id) const {
+  auto* button = Find<wxButton>(window_, id);
+  return button ? Utf8(button->GetLabel()) : std::string();
+}
 
 bool DialogProbe::Resizable() const {
   return window_->HasFlag(wxRESIZE_BORDER);
@@ -124,25 +131,27 @@ void DialogProbe::Type(int id, const std::string& utf8) {
   Settle();
 }
 
-void DialogProbe::PressEnter(int id) { PressKey(id, WXK_RETURN); }
+void DialogProbe::PressEnter(int id, const std::function<bool()>& until) {
+  PressKey(id, WXK_RETURN, until);
+}
 
-void DialogProbe::PressEscape(int id) { PressKey(id, WXK_ESCAPE); }
+void DialogProbe::PressEscape(int id, const std::function<bool()>& until) {
+  PressKey(id, WXK_ESCAPE, until);
+}
 
-void DialogProbe::PressKey(int id, int key) {
+void DialogProbe::PressKey(int id, int key,
+                           const std::function<bool()>& until) {
   if (auto* control = Find<wxWindow>(window_, id)) control->SetFocus();
-  Settle();
+  WaitFor([&] { return FocusedId() == id; });
   wxUIActionSimulator().Char(key);
-  // A button pressed by a key shows itself pressed for a quarter of a
-  // second before it reports the click.
-  for (int i = 0; i < 50 && IsOpen(); ++i) {
-    wxMilliSleep(10);
-    Settle();
-  }
+  // A button pressed by a key shows itself pressed for a while before it
+  // reports the click.
+  EXPECT_TRUE(WaitFor([&] { return !IsOpen() || (until && until()); }));
 }
 
 void DialogProbe::ScrollToStart(int id) {
   if (auto* text = Find<wxTextCtrl>(window_, id)) text->ShowPosition(0);
-  Settle();
+  WaitFor([&] { return !ShowsEnd(id); });
 }
 
 void DialogProbe::CloseBox() {
@@ -150,11 +159,14 @@ void DialogProbe::CloseBox() {
   Settle();
 }
 
-void DialogProbe::Settle() {
-  // A few frames' time: the window system lays out and scrolls per frame.
-  for (int i = 0; i < 5; ++i) {
+void DialogProbe::Settle() { wxTheApp->Yield(true); }
+
+bool DialogProbe::WaitFor(const std::function<bool()>& condition) {
+  const wxLongLong end = wxGetLocalTimeMillis() + 5000;
+  while (!condition()) {
+    if (wxGetLocalTimeMillis() > end) return false;
     wxTheApp->Yield(true);
-    wxMilliSleep(10);
+    wxMilliSleep(1);
   }
-  wxTheApp->Yield(true);
+  return true;
 }

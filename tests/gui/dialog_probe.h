@@ -14,8 +14,9 @@ class DialogWindow;
 
 class DialogProbe {
  public:
-  // Shows `dialog` modally and runs `script` once it is on screen; a dialog
-  // the script leaves open is then cancelled. Returns what DoModal returned.
+  // Shows `dialog` modally and runs `script` once it is on screen (a window
+  // that never shows fails the test instead); a dialog the script leaves
+  // open is then cancelled. Returns what DoModal returned.
   static INT_PTR Run(CDialog* dialog,
                      const std::function<void(DialogProbe&)>& script);
   // The pixels of the PNG file at `path` as wxWidgets reads them, four
@@ -23,6 +24,8 @@ class DialogProbe {
   static std::vector<std::uint8_t> PngPixels(const std::string& path);
 
   std::string Title() const;
+  // A button's label.
+  std::string Label(int id) const;
   bool Resizable() const;
   // The widths of the window's icons that can be drawn.
   std::vector<int> IconWidths() const;
@@ -35,20 +38,24 @@ class DialogProbe {
   bool IsOpen() const;
 
   // What the user does: click a button; replace a box's text by typing;
-  // press Enter or Escape with the focus on a control; close the window;
-  // scroll a box back to its first line.
+  // press Enter or Escape with the focus on a control, until the dialog
+  // closes or `until` holds; close the window; scroll a box back to its
+  // first line.
   void Click(int id);
   void Type(int id, const std::string& utf8);
-  void PressEnter(int id);
-  void PressEscape(int id);
+  void PressEnter(int id, const std::function<bool()>& until = nullptr);
+  void PressEscape(int id, const std::function<bool()>& until = nullptr);
   void CloseBox();
   void ScrollToStart(int id);
   // Lets the window system handle what is pending.
   void Settle();
+  // Lets it work until `condition` holds, for at most five seconds; false
+  // when it never did.
+  static bool WaitFor(const std::function<bool()>& condition);
 
  private:
   explicit DialogProbe(DialogWindow* window) : window_(window) {}
-  void PressKey(int id, int key);
+  void PressKey(int id, int key, const std::function<bool()>& until);
 
   DialogWindow* window_;
 };

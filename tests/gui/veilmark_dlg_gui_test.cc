@@ -1,16 +1,19 @@
 // The main dialog on screen, driven as its user drives it.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 
-#include "ui/veilmark_dlg.h"
 #include "app/veilmark_app.h"
 #include "platform/display_text.h"
 #include "platform/resources.h"
 #include "platform/window_system.h"
+#include "platform/wx/dialog_window.h"
+#include "tests/faults.h"
 #include "tests/gui/dialog_probe.h"
 #include "tests/test_folder.h"
+#include "ui/veilmark_dlg.h"
 
 namespace {
 
@@ -38,6 +41,7 @@ class AnsweredChooser : public WindowSystem {
   int GetSystemMetrics(int index) const override {
     return toolkit_->GetSystemMetrics(index);
   }
+  void PumpWaitingMessages() override { toolkit_->PumpWaitingMessages(); }
 
   const std::string* answer = nullptr;
   std::vector<HWND> owners;
@@ -52,6 +56,12 @@ class AnsweredChooser : public WindowSystem {
 class WatchedDlg : public CVeilmarkDlg {
  public:
   std::function<void()> beforeShow;
+  int cancels = 0;
+
+  void OnCancel() override {
+    ++cancels;
+    CVeilmarkDlg::OnCancel();
+  }
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override {
@@ -59,6 +69,9 @@ class WatchedDlg : public CVeilmarkDlg {
     CVeilmarkDlg::DoDataExchange(pDX);
   }
 };
+
+// The clock the dialog's drawing goes by, moved by the test.
+long long now = 0;
 
 }  // namespace
 
@@ -89,7 +102,7 @@ TEST(DialogWindow, ExitEscapeTheCloseBoxAndEnter) {
   // Enter in the folder box presses "Anonymize".
   DialogProbe::Run(&dlg, [](DialogProbe& probe) {
     probe.Type(IDC_FOLDER, "x");
-    probe.PressEnter(IDC_FOLDER);
+    probe.PressEnter(IDC_FOLDER, [&] { return !probe.Text(IDC_LOG).empty(); });
     EXPECT_TRUE(probe.IsOpen());
     EXPECT_EQ(probe.Text(IDC_LOG), "ERROR:No folder selected.\r\n");
   });
@@ -98,23 +111,73 @@ TEST(DialogWindow, ExitEscapeTheCloseBoxAndEnter) {
     EXPECT_EQ(probe.Text(IDC_FOLDER), "x");
     EXPECT_EQ(probe.Text(IDC_LOG), "ERROR:No folder selected.\r\n");
   });
-  // A close asked for during a run closes the dialog once the run ends.
+}
+
+// During a run the button reads "Stop" and the title counts the files;
+// Stop ends the run early, Exit, Escape and the close box too and then
+// close the dialog.
+TEST(DialogWindow, StopExitEscapeAndTheCloseBoxEndARunEarly) {
   ScratchFolder folder;
-  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
-  WatchedDlg watched;
-  EXPECT_EQ(DialogProbe::Run(&watched,
-                             [&](DialogProbe& probe) {
-                               watched.beforeShow = [&] {
-                                 watched.beforeShow = nullptr;
-                                 probe.CloseBox();
-                               };
-                               probe.Type(IDC_FOLDER, folder.path());
-                               probe.Click(IDC_ANONYMIZE);
-                               EXPECT_FALSE(probe.IsOpen());
-                             }),
-            IDCANCEL);
-  EXPECT_EQ(watched.m_log.str(),
-            "Anonymizing file: IM1.ima\r\nDone. 1 file(s) modified.\r\n");
+  for (int i = 0; i < 40; ++i) {
+    folder.Write("IM" + std::to_string(100 + i) + ".ima",
+                 Patient("DOE^JOHN", "20070801", 64 * 1024));
+  }
+  const struct {
+    const char* how;
+    INT_PTR result;  // 0: stays open
+  } ways[] = {
+      {"stop", 0}, {"exit", IDOK}, {"escape", IDCANCEL}, {"close", IDCANCEL}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.how);
+    ScratchFolder copy;
+    for (const std::string& name : folder.Names()) {
+      std::filesystem::copy_file(folder / name, copy / name);
+    }
+    WatchedDlg dlg;
+    std::string title, label;
+    int lines = 0;
+    // The workers wait at their tenth file until the user has acted.
+    faults::Scope held;
+    held.HoldFrom(faults::Op::kCreateTemp, 10);
+    const INT_PTR result = DialogProbe::Run(&dlg, [&](DialogProbe& probe) {
+      dlg.beforeShow = [&] {
+        if (++lines < 3) return;
+        dlg.beforeShow = nullptr;
+        title = probe.Title();
+        label = probe.Label(IDC_ANONYMIZE);
+        const std::string how = way.how;
+        if (how == "stop") probe.Click(IDC_ANONYMIZE);
+        if (how == "exit") probe.Click(IDOK);
+        if (how == "escape") {
+          probe.PressEscape(IDC_LOG, [&] { return dlg.cancels > 0; });
+        }
+        if (how == "close") probe.CloseBox();
+        held.Release();
+      };
+      probe.Type(IDC_FOLDER, copy.path());
+      probe.Click(IDC_ANONYMIZE);
+      EXPECT_EQ(probe.IsOpen(), way.result == 0);
+      if (probe.IsOpen()) {
+        EXPECT_EQ(probe.Label(IDC_ANONYMIZE), "Anonymize");
+        EXPECT_EQ(probe.Title(), "Veilmark");
+      }
+    });
+    EXPECT_EQ(result, way.result == 0 ? IDCANCEL : way.result);
+    EXPECT_EQ(label, "Stop");
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, "Veilmark - ", title);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, " of 40", title);
+    const std::string log = dlg.m_log.str();
+    const size_t stopped = log.find("Stopped: ");
+    ASSERT_NE(stopped, std::string::npos) << log;
+    int notTakenUp = -1, modified = -1;
+    EXPECT_EQ(std::sscanf(log.c_str() + stopped,
+                          "Stopped: %d file(s) not taken up.\r\nDone. %d "
+                          "file(s) modified.\r\n",
+                          &notTakenUp, &modified),
+              2);
+    EXPECT_GT(notTakenUp, 0);
+    EXPECT_EQ(notTakenUp + modified, 40);
+  }
 }
 
 TEST(DialogWindow, FolderPickerAnswerReplacesTheTypedText) {
@@ -170,6 +233,8 @@ TEST(DialogWindow, RunsShowTheirLinesLiveAndKeepEarlierRuns) {
   WatchedDlg dlg;
   std::string firstRun, previous;
   bool slow = false;
+  const auto realClock = DialogWindow::clock;
+  DialogWindow::clock = [] { return now; };
   int notPrefix = 0, drawn = 0;
   DialogProbe::Run(&dlg, [&](DialogProbe& probe) {
     dlg.beforeShow = [&] {
@@ -179,7 +244,7 @@ TEST(DialogWindow, RunsShowTheirLinesLiveAndKeepEarlierRuns) {
       notPrefix += log.compare(0, box.size(), box) != 0;
       drawn += slow && box == log && probe.ShowsEnd(IDC_LOG);
       previous = dlg.m_log.str();
-      if (slow) usleep(120 * 1000);
+      if (slow) now += 200;  // ms: each line comes two frames after the last
     };
     probe.Type(IDC_FOLDER, folder.path());
     probe.Click(IDC_ANONYMIZE);
@@ -196,6 +261,7 @@ TEST(DialogWindow, RunsShowTheirLinesLiveAndKeepEarlierRuns) {
     EXPECT_EQ(probe.Text(IDC_LOG), Shown(dlg.m_log.str()));
     EXPECT_TRUE(probe.ShowsEnd(IDC_LOG));
   });
+  DialogWindow::clock = realClock;
   EXPECT_EQ(notPrefix, 0);
   EXPECT_EQ(drawn, 3);  // each line of the second run but its last
   std::string expected;
