@@ -142,12 +142,17 @@ bool RecordEntry::Usable() const {
   return parsed && plain(oldFile) && plain(newFile);
 }
 
+void ParseRecordText(const std::string& text,
+                     std::vector<RecordEntry>* entries) {
+  entries->clear();
+  ParseEntries(text, entries);
+}
+
 bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
                        std::string* error) {
   std::string text;
-  entries->clear();
   if (!ReadAll(record, &text, error)) return false;
-  ParseEntries(text, entries);
+  ParseRecordText(text, entries);
   return true;
 }
 

@@ -62,6 +62,10 @@ struct RecordEntry {
   bool Usable() const;
 };
 
+// The lines of a record's text after its header, in order.
+void ParseRecordText(const std::string& text,
+                     std::vector<RecordEntry>* entries);
+
 // The lines of the open record after its header, in order; false with the
 // reason in `error` when it cannot be read.
 bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,

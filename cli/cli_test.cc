@@ -1,7 +1,11 @@
 // veilmark-cli as scripts use it: output, exit status, options.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -44,7 +48,55 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
 
-TEST(Cli, ExitStatusAndLinesAsTheyCome) {
+// Each line is out before the next file is through: the program stops
+// itself (SIGSTOP) before the second file's original goes, and its first
+// lines must be there to read while it waits.
+TEST(Cli, LinesComeAsTheyAreAdded) {
+  ScratchFolder folder;
+  for (const char* name : {"IM1.ima", "IM2.ima", "IM3.ima"}) {
+    folder.Write(name, Fixture());
+  }
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::string cli = VEILMARK_CLI_FAULTS, jobs = "--jobs", one = "1",
+              faults =
+                  "VEILMARK_FAULTS=signal:unlink:2:" + std::to_string(SIGSTOP);
+  char* argv[] = {&cli[0], &jobs[0], &one[0],
+                  const_cast<char*>(folder.path().c_str()), nullptr};
+  char* env[] = {&faults[0], nullptr};
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, env), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  std::string printed;
+  char buffer[256];
+  struct pollfd ready = {out[0], POLLIN, 0};
+  while (printed.find("\n") == std::string::npos &&
+         ::poll(&ready, 1, 10000) > 0) {
+    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    printed.append(buffer, static_cast<size_t>(n));
+  }
+  EXPECT_EQ(printed, "Anonymizing file: IM1.ima\n");
+  int status = 0;
+  EXPECT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+  EXPECT_TRUE(WIFSTOPPED(status));
+  ::kill(pid, SIGCONT);
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+    printed.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(out[0]);
+  ::waitpid(pid, &status, 0);
+  EXPECT_EQ(printed,
+            "Anonymizing file: IM1.ima\nAnonymizing file: IM2.ima\n"
+            "Anonymizing file: IM3.ima\nDone. 3 file(s) modified.\n");
+}
+
+TEST(Cli, ExitStatus) {
   ScratchFolder folder;
   folder.Write("IM0001.ima", Fixture());
   Result ok = RunCli("--jobs 1 -- " + Quoted(folder.path()));

@@ -8,7 +8,6 @@
 // The folder lives on /dev/shm when it can, so that the flushes cost little;
 // VEILMARK_FUZZ_SCRATCH names another place. With VEILMARK_FUZZ_VERBOSE set,
 // every run's log goes to standard error.
-#include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -16,11 +15,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "anonymize/dataset_shape.h"
-#include "anonymize/folder_run.h"
 #include "anonymize/record_file.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
 #include "dcmtk/oflog/oflog.h"
@@ -66,22 +65,10 @@ void AddFeatures(const std::string& path, const std::string& log) {
   }
 }
 
-struct TextLog : RunLog {
-  void Add(const LogLine& line) override {
-    text += (line.error ? "ERROR:" : "") + line.message.str() + "\r\n";
-  }
-  std::string text;
-};
-
 void Check(bool held, const char* what, const std::string& log) {
   if (held) return;
   fprintf(stderr, "\nPROMISE BROKEN: %s\nrun log:\n%s\n", what, log.c_str());
   abort();
-}
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  ::remove(path);
-  return 0;
 }
 
 }  // namespace
@@ -93,8 +80,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::string pattern = std::string(base) + "/veilmark-fuzz-XXXXXX";
   if (!mkdtemp(&pattern[0])) abort();
   g_scratch = pattern;
-  atexit(
-      [] { nftw(g_scratch.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); });
+  atexit([] {
+    std::error_code error;
+    std::filesystem::remove_all(g_scratch, error);
+  });
   g_folder = g_scratch + "/folder";
   if (::mkdir(g_folder.c_str(), 0700) != 0) abort();
   return 0;
@@ -109,35 +98,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Promise promise(g_folder);
   AddFeatures(path, "");
 
-  TextLog log;
   RunOptions options;
   options.jobs = 1;
-  RunResult result = FolderRun(g_folder.c_str(), &log, options).Run();
-  if (getenv("VEILMARK_FUZZ_VERBOSE")) fprintf(stderr, "%s", log.text.c_str());
-  AddFeatures(path, log.text);
+  const LoggedRun run = RunLogged(g_folder, options);
+  const RunResult& result = run.result;
+  const std::string& log = run.log;
+  if (getenv("VEILMARK_FUZZ_VERBOSE")) fprintf(stderr, "%s", log.c_str());
+  AddFeatures(path, log);
 
   Check(Names(g_scratch) == std::vector<std::string>{"folder"},
-        "something was written beside the folder", log.text);
+        "something was written beside the folder", log);
   std::string broken;
   for (const std::string& line : promise.Broken()) broken += " " + line;
-  Check(broken.empty(), ("the promise:" + broken).c_str(), log.text);
+  Check(broken.empty(), ("the promise:" + broken).c_str(), log);
   const std::vector<std::string> names = Names(g_folder);
-  Rows rows;
-  Check(ParseRecord(ReadBytes(record), &rows), "the record parses", log.text);
+  const Rows rows = RecordRows(ReadBytes(record));
   if (result.modified == 0) {
     Check(names == std::vector<std::string>{"IM0001.ima",
                                             "anonymous_record.csv"} &&
-              ReadBytes(path) == input && rows.size() == 1 &&
-              result.errorLines > 0,
-          "a failed file is left as it was, with an error line", log.text);
+              ReadBytes(path) == input && rows.empty() && result.errorLines > 0,
+          "a failed file is left as it was, with an error line", log);
   } else {
     Check(names.size() == 2 && names[1] == "anonymous_record.csv" &&
-              rows.size() == 2 && rows[1][0] == "IM0001.ima" &&
-              rows[1][1] == names[0] && !rows[1][2].empty() &&
-              rows[1][3].compare(4, 1, rows[1][2], 0, 1) == 0 &&
-              StoredPatientName(g_folder + "/" + names[0]) == rows[1][3],
-          "the copy carries the anonymous name its record line gives",
-          log.text);
+              rows.size() == 1 && rows[0].size() == 4 &&
+              rows[0][0] == "IM0001.ima" && rows[0][1] == names[0] &&
+              !rows[0][2].empty() &&
+              rows[0][3].compare(4, 1, rows[0][2], 0, 1) == 0 &&
+              StoredPatientName(g_folder + "/" + names[0]) == rows[0][3],
+          "the copy carries the anonymous name its record line gives", log);
   }
   for (const std::string& name : names)
     ::unlink((g_folder + "/" + name).c_str());

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <stdarg.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <memory>
 #include <mutex>
 
@@ -20,45 +20,39 @@ namespace faults {
 
 namespace {
 
-// "kill:OP[@PART]:N" or "signal:OP[@PART]:N:SIG" from VEILMARK_FAULTS.
+const char* const kOpNames[] = {
+    "stat",     "open",   "temp", "write",  "flushfile", "flushfolder",
+    "flushall", "rename", "link", "unlink", "access"};
+
+// VEILMARK_FAULTS: "kill:OP[@PART]:N" or "signal:OP[@PART]:N:SIG".
 struct Steering {
   bool set = false;
   Op op = Op::kStat;
   std::string part;
-  int nth = 0;
-  int signal = SIGKILL;
-  int seen = 0;
+  int nth = 0, signal = SIGKILL, seen = 0;
 };
-
-const Op kOps[] = {Op::kStat,     Op::kOpen,      Op::kCreateTemp,
-                   Op::kWrite,    Op::kFlushFile, Op::kFlushFolder,
-                   Op::kFlushAll, Op::kRename,    Op::kUnlink,
-                   Op::kAccess};
 
 Steering ReadSteering() {
   Steering steering;
   const char* text = getenv("VEILMARK_FAULTS");
   if (!text) return steering;
   std::string spec = text;
-  char op[32] = "", part[256] = "";
-  int signal = SIGKILL;
   const size_t at = spec.find('@');
   if (at != std::string::npos) {
     const size_t end = spec.find(':', at);
-    sscanf(spec.substr(at + 1, end - at - 1).c_str(), "%255[^:]", part);
+    steering.part = spec.substr(at + 1, end - at - 1);
     spec.erase(at, end - at);
   }
+  char op[32] = "";
   if (sscanf(spec.c_str(), "kill:%31[a-z]:%d", op, &steering.nth) != 2 &&
       sscanf(spec.c_str(), "signal:%31[a-z]:%d:%d", op, &steering.nth,
-             &signal) != 3) {
+             &steering.signal) != 3) {
     return steering;
   }
-  steering.part = part;
-  for (Op candidate : kOps) {
-    if (strcmp(OpName(candidate), op) == 0) {
+  for (int i = 0; i < static_cast<int>(std::size(kOpNames)); ++i) {
+    if (std::string(op) == kOpNames[i]) {
       steering.set = true;
-      steering.op = candidate;
-      steering.signal = signal;
+      steering.op = static_cast<Op>(i);
     }
   }
   return steering;
@@ -67,55 +61,48 @@ Steering ReadSteering() {
 std::mutex mutex;
 std::condition_variable released;
 Hook hook;
-bool holding = false;
+bool keeping = false, holding = false;
+std::vector<Call> kept;
 Op heldOp = Op::kStat;
 int holdFrom = 0, heldSeen = 0;
-bool keeping = false;
-std::vector<Call> kept;
 Steering steering = ReadSteering();
 std::atomic<bool> active{steering.set};
-thread_local bool inside = false;
+thread_local bool inside = false;  // in the hook: calls pass straight through
 
 std::string PathOf(int fd) {
   char path[4096];
   std::string link = "/proc/self/fd/" + std::to_string(fd);
   ssize_t length = ::readlink(link.c_str(), path, sizeof path);
-  return length > 0 ? std::string(path, static_cast<size_t>(length))
-                    : std::string();
+  return length > 0 ? std::string(path, static_cast<size_t>(length)) : "";
 }
 
-// 0 to go on, or the errno value the call fails with.
+bool Matches(const Call& call, Op op, const std::string& part) {
+  return call.op == op && (call.path.find(part) != std::string::npos ||
+                           call.target.find(part) != std::string::npos);
+}
+
+// 0 when the call goes on, or -1 with errno set when it fails.
 int Pass(const Call& call) {
+  if (!active || inside) return 0;
   std::unique_lock<std::mutex> lock(mutex);
   if (holding && call.op == heldOp && ++heldSeen >= holdFrom) {
     released.wait_for(lock, std::chrono::seconds(5), [] { return !holding; });
   }
-  inside = true;
-  if (steering.set && call.op == steering.op &&
-      (call.path.find(steering.part) != std::string::npos ||
-       call.target.find(steering.part) != std::string::npos) &&
+  if (steering.set && Matches(call, steering.op, steering.part) &&
       ++steering.seen == steering.nth) {
     ::kill(::getpid(), steering.signal);
   }
   if (keeping) kept.push_back(call);
-  int error = hook ? hook(call) : 0;
+  inside = true;
+  const int error = hook ? hook(call) : 0;
   inside = false;
-  return error;
-}
-
-bool Watched() { return active.load() && !inside; }
-
-// Passes the call on; -1 with errno set when it is to fail.
-int Check(Call call) {
-  int error = Pass(call);
   if (error == 0) return 0;
   errno = error;
   return -1;
 }
 
-int CheckFd(Op op, int fd) {
-  if (!Watched()) return 0;
-  return Check({op, PathOf(fd)});
+int PassFd(Op op, int fd) {
+  return active && !inside ? Pass(Call(op, PathOf(fd))) : 0;
 }
 
 template <typename Real>
@@ -125,38 +112,13 @@ Real Next(const char* name) {
 
 }  // namespace
 
-const char* OpName(Op op) {
-  switch (op) {
-    case Op::kStat:
-      return "stat";
-    case Op::kOpen:
-      return "open";
-    case Op::kCreateTemp:
-      return "temp";
-    case Op::kWrite:
-      return "write";
-    case Op::kFlushFile:
-      return "flushfile";
-    case Op::kFlushFolder:
-      return "flushfolder";
-    case Op::kFlushAll:
-      return "flushall";
-    case Op::kRename:
-      return "rename";
-    case Op::kUnlink:
-      return "unlink";
-    case Op::kAccess:
-      return "access";
-  }
-  return "";
-}
+const char* OpName(Op op) { return kOpNames[static_cast<int>(op)]; }
 
 Scope::Scope(Hook newHook) {
   std::lock_guard<std::mutex> lock(mutex);
   hook = std::move(newHook);
-  keeping = true;
+  keeping = active = true;
   kept.clear();
-  active = true;
 }
 
 Scope::~Scope() {
@@ -166,6 +128,11 @@ Scope::~Scope() {
   keeping = false;
   kept.clear();
   active = steering.set;
+}
+
+std::vector<Call> Scope::Calls() const {
+  std::lock_guard<std::mutex> lock(mutex);
+  return kept;
 }
 
 void Scope::HoldFrom(Op op, int nth) {
@@ -184,48 +151,45 @@ void Scope::Release() {
   released.notify_all();
 }
 
-std::vector<Call> Scope::Calls() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return kept;
-}
-
 Hook Fail(Op op, const std::string& part, int error, bool once) {
   auto spent = std::make_shared<bool>(false);
   return [=](const Call& call) {
-    if (call.op != op || *spent || call.path.find(part) == std::string::npos) {
-      return 0;
-    }
+    if (*spent || !Matches(call, op, part)) return 0;
     *spent = once;
     return error;
   };
 }
 
 Hook At(Op op, const std::string& part, std::function<void()> action) {
-  return [op, part, action = std::move(action),
-          spent = false](const Call& call) mutable {
-    if (call.op == op && !spent && call.path.find(part) != std::string::npos) {
-      spent = true;
+  auto spent = std::make_shared<bool>(false);
+  return [=](const Call& call) {
+    if (!*spent && Matches(call, op, part)) {
+      *spent = true;
       action();
     }
     return 0;
   };
 }
 
+Hook RenameCannotRefuse() {
+  return [](const Call& call) {
+    return call.op == Op::kRename && call.noReplace ? EINVAL : 0;
+  };
+}
+
 }  // namespace faults
 
 using faults::Call;
-using faults::Check;
-using faults::CheckFd;
 using faults::Next;
 using faults::Op;
-using faults::Watched;
+using faults::Pass;
+using faults::PassFd;
 
 extern "C" {
 
 int stat(const char* path, struct stat* st) {
   static auto real = Next<int (*)(const char*, struct stat*)>("stat");
-  if (Watched() && Check({Op::kStat, path}) != 0) return -1;
-  return real(path, st);
+  return Pass(Call(Op::kStat, path)) ? -1 : real(path, st);
 }
 
 int open(const char* path, int flags, ...) {
@@ -237,47 +201,45 @@ int open(const char* path, int flags, ...) {
     mode = static_cast<mode_t>(va_arg(args, int));
     va_end(args);
   }
-  if (Watched() && Check({Op::kOpen, path}) != 0) return -1;
-  return real(path, flags, mode);
+  return Pass(Call(Op::kOpen, path)) ? -1 : real(path, flags, mode);
 }
 
 int mkostemps(char* name, int suffixLength, int flags) {
   static auto real = Next<int (*)(char*, int, int)>("mkostemps");
-  if (Watched() && Check({Op::kCreateTemp, name}) != 0) return -1;
-  return real(name, suffixLength, flags);
+  return Pass(Call(Op::kCreateTemp, name)) ? -1
+                                           : real(name, suffixLength, flags);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {
   static auto real = Next<ssize_t (*)(int, const void*, size_t)>("write");
-  if (Watched() && fd > 2) {
+  if (faults::active && fd > 2) {
     Call call(Op::kWrite, faults::PathOf(fd));
     call.size = size;
-    if (Check(call) != 0) return -1;
+    if (Pass(call)) return -1;
   }
   return real(fd, data, size);
 }
 
 int fsync(int fd) {
   static auto real = Next<int (*)(int)>("fsync");
-  if (Watched()) {
-    struct stat st;
-    Op op = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? Op::kFlushFolder
-                                                         : Op::kFlushFile;
-    if (CheckFd(op, fd) != 0) return -1;
-  }
-  return real(fd);
+  struct stat st;
+  const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  return PassFd(folder ? Op::kFlushFolder : Op::kFlushFile, fd) ? -1 : real(fd);
 }
 
 int fdatasync(int fd) {
   static auto real = Next<int (*)(int)>("fdatasync");
-  if (CheckFd(Op::kFlushFile, fd) != 0) return -1;
-  return real(fd);
+  return PassFd(Op::kFlushFile, fd) ? -1 : real(fd);
 }
 
 int syncfs(int fd) {
   static auto real = Next<int (*)(int)>("syncfs");
-  if (CheckFd(Op::kFlushAll, fd) != 0) return -1;
-  return real(fd);
+  return PassFd(Op::kFlushAll, fd) ? -1 : real(fd);
+}
+
+int rename(const char* from, const char* to) {
+  static auto real = Next<int (*)(const char*, const char*)>("rename");
+  return Pass(Call(Op::kRename, from, to)) ? -1 : real(from, to);
 }
 
 int renameat2(int fromDir, const char* from, int toDir, const char* to,
@@ -285,55 +247,40 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to,
   static auto real =
       Next<int (*)(int, const char*, int, const char*, unsigned int)>(
           "renameat2");
-  if (Watched()) {
-    Call call(Op::kRename, from, to, (flags & RENAME_NOREPLACE) != 0);
-    if (Check(call) != 0) return -1;
-  }
-  return real(fromDir, from, toDir, to, flags);
-}
-
-int rename(const char* from, const char* to) {
-  static auto real = Next<int (*)(const char*, const char*)>("rename");
-  if (Watched() && Check({Op::kRename, from, to}) != 0) return -1;
-  return real(from, to);
+  Call call(Op::kRename, from, to, (flags & RENAME_NOREPLACE) != 0);
+  return Pass(call) ? -1 : real(fromDir, from, toDir, to, flags);
 }
 
 int link(const char* from, const char* to) {
   static auto real = Next<int (*)(const char*, const char*)>("link");
-  if (Watched() && Check({Op::kRename, from, to, true}) != 0) return -1;
-  return real(from, to);
+  return Pass(Call(Op::kLink, from, to, true)) ? -1 : real(from, to);
 }
 
 int unlink(const char* path) {
   static auto real = Next<int (*)(const char*)>("unlink");
-  if (Watched() && Check({Op::kUnlink, path}) != 0) return -1;
-  return real(path);
+  return Pass(Call(Op::kUnlink, path)) ? -1 : real(path);
 }
 
 int fchown(int fd, uid_t owner, gid_t group) {
   static auto real = Next<int (*)(int, uid_t, gid_t)>("fchown");
-  if (CheckFd(Op::kAccess, fd) != 0) return -1;
-  return real(fd, owner, group);
+  return PassFd(Op::kAccess, fd) ? -1 : real(fd, owner, group);
 }
 
 int fchmod(int fd, mode_t mode) {
   static auto real = Next<int (*)(int, mode_t)>("fchmod");
-  if (CheckFd(Op::kAccess, fd) != 0) return -1;
-  return real(fd, mode);
+  return PassFd(Op::kAccess, fd) ? -1 : real(fd, mode);
 }
 
 int fsetxattr(int fd, const char* name, const void* value, size_t size,
               int flags) {
   static auto real =
       Next<int (*)(int, const char*, const void*, size_t, int)>("fsetxattr");
-  if (CheckFd(Op::kAccess, fd) != 0) return -1;
-  return real(fd, name, value, size, flags);
+  return PassFd(Op::kAccess, fd) ? -1 : real(fd, name, value, size, flags);
 }
 
 int fremovexattr(int fd, const char* name) {
   static auto real = Next<int (*)(int, const char*)>("fremovexattr");
-  if (CheckFd(Op::kAccess, fd) != 0) return -1;
-  return real(fd, name);
+  return PassFd(Op::kAccess, fd) ? -1 : real(fd, name);
 }
 
 }  // extern "C"

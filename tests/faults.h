@@ -26,7 +26,8 @@ enum class Op {
   kFlushFile,    // fsync() or fdatasync() of a file
   kFlushFolder,  // fsync() of a folder
   kFlushAll,     // syncfs(): every file of the folder's file system
-  kRename,       // rename(), renameat2(), or link() standing in for one
+  kRename,       // rename() or renameat2()
+  kLink,         // link(), standing in for a rename that cannot refuse
   kUnlink,       // unlink()
   kAccess,       // fchown(), fchmod(), fsetxattr(), fremovexattr()
 };
@@ -39,7 +40,7 @@ struct Call {
   Op op;
   std::string path;        // for a descriptor, what it is open on
   std::string target;      // kRename: the new name
-  bool noReplace = false;  // kRename: refuses to replace an existing file
+  bool noReplace = false;  // kRename, kLink: never replaces a file
   size_t size = 0;         // kWrite: bytes to write
 };
 
@@ -66,12 +67,14 @@ class Scope {
   void Release();
 };
 
-// A hook that fails the calls of `op` whose path contains `part` with
-// `error`: all of them, or only the first when `once`.
+// A hook that fails the calls of `op` whose path (or new name) contains
+// `part` with `error`: all of them, or only the first when `once`.
 Hook Fail(Op op, const std::string& part, int error, bool once = false);
-// A hook that runs `action` once, at the first call of `op` whose path
-// contains `part`.
+// A hook that runs `action` once, at the first such call.
 Hook At(Op op, const std::string& part, std::function<void()> action);
+// A hook that makes the file system unable to rename without replacing, as
+// some network file systems are.
+Hook RenameCannotRefuse();
 
 }  // namespace faults
 

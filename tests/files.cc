@@ -1,14 +1,15 @@
 #include "tests/files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
+#include "anonymize/record_file.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
@@ -41,67 +42,36 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 bool Exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type() !=
+         std::filesystem::file_type::not_found;
 }
 
 std::vector<std::string> Names(const std::string& folder, bool imaOnly) {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (struct dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      if (imaOnly && (name.size() < 4 ||
-                      strcasecmp(name.c_str() + name.size() - 4, ".ima"))) {
-        continue;
-      }
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!imaOnly || (name.size() >= 4 &&
+                     strcasecmp(name.c_str() + name.size() - 4, ".ima") == 0)) {
       names.push_back(name);
     }
-    closedir(dir);
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
-bool ParseRecord(const std::string& text, Rows* rows, bool cutLineAllowed) {
-  rows->clear();
-  std::vector<std::string> row;
-  std::string field;
-  bool quoted = false, open = false;  // in quotes; a row under way
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    open = true;
-    if (quoted) {
-      if (c != '"') {
-        field += c;
-      } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        field += c;
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"' && field.empty()) {
-      quoted = true;
-    } else if (c == ',') {
-      row.push_back(field);
-      field.clear();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      row.push_back(field);
-      rows->push_back(row);
-      row.clear();
-      field.clear();
-      open = false;
-      ++i;
-    } else if (c == '"' || c == '\r' || c == '\n') {
-      return false;
-    } else {
-      field += c;
-    }
+Rows RecordRows(const std::string& text) {
+  std::vector<RecordEntry> entries;
+  ParseRecordText(text, &entries);
+  Rows rows;
+  for (const RecordEntry& e : entries) {
+    rows.push_back(
+        e.parsed ? std::vector<std::string>{e.oldFile.str(), e.newFile.str(),
+                                            e.oldName.str(), e.newName.str()}
+                 : std::vector<std::string>{});
   }
-  if (!open) return true;
-  row.push_back(field);
-  rows->push_back(row);
-  return cutLineAllowed;
+  return rows;
 }
 
 std::string DatasetWithoutPatientName(const std::string& path) {
@@ -153,4 +123,21 @@ std::string StoredPatientName(const std::string& path) {
 
 std::string InstanceUid(const std::string& path) {
   return Value(path, DCM_SOPInstanceUID);
+}
+
+namespace {
+
+struct TextLog : RunLog {
+  void Add(const LogLine& line) override {
+    text += (line.error ? "ERROR:" : "") + line.message.str() + "\r\n";
+  }
+  std::string text;
+};
+
+}  // namespace
+
+LoggedRun RunLogged(const std::string& folder, const RunOptions& options) {
+  TextLog log;
+  RunResult result = FolderRun(folder.c_str(), &log, options).Run();
+  return {log.text, result};
 }

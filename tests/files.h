@@ -1,25 +1,27 @@
 // What a run left in a folder, read back for the tests and the fuzzer:
-// files, entries, the record, and the datasets of DICOM files.
+// files, entries, the record, and the datasets of DICOM files; and one way
+// to run over a folder and keep its log.
 #ifndef VEILMARK_TESTS_FILES_H_
 #define VEILMARK_TESTS_FILES_H_
 
 #include <string>
 #include <vector>
 
+#include "anonymize/folder_run.h"
+
 using Rows = std::vector<std::vector<std::string>>;
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+// Whether `path` names anything, a dangling link included.
 bool Exists(const std::string& path);
-// The entries of `folder`, sorted, "." and ".." left out; with `imaOnly`,
-// those whose names end in ".ima" in any letter case.
+// The entries of `folder`, sorted; with `imaOnly`, those whose names end in
+// ".ima" in any letter case.
 std::vector<std::string> Names(const std::string& folder, bool imaOnly = false);
 
-// The record's text as CSV lines ending in CR LF, fields optionally in
-// double quotes. False when it does not parse; a last line cut short by a
-// kill still counts as a row when `cutLineAllowed`.
-bool ParseRecord(const std::string& text, Rows* rows,
-                 bool cutLineAllowed = false);
+// The lines of a record's text after its header: the four fields of each,
+// or none for a line that does not hold four.
+Rows RecordRows(const std::string& text);
 
 // The dataset of the file at `path`, encoded without its patient name in
 // the file's own transfer syntax, after the syntax's name: two files whose
@@ -30,5 +32,14 @@ std::string DatasetWithoutPatientName(const std::string& path);
 // "<unreadable>" or "" when the file does not load.
 std::string StoredPatientName(const std::string& path);
 std::string InstanceUid(const std::string& path);
+
+// A run over `folder` and its log as the dialog shows it: each line ended
+// by CR LF, error lines after "ERROR:".
+struct LoggedRun {
+  std::string log;
+  RunResult result;
+};
+LoggedRun RunLogged(const std::string& folder,
+                    const RunOptions& options = RunOptions());
 
 #endif  // VEILMARK_TESTS_FILES_H_

@@ -36,7 +36,7 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
     originalDatasets.insert(entry.second.dataset);
   }
   for (const std::string& name : Names(folder_)) {
-    if (runEnded && name.rfind(".veilmark-", 0) == 0) {
+    if (runEnded && name.compare(0, 10, ".veilmark-") == 0) {
       broken.push_back("temporary file left: " + name);
     }
   }
@@ -50,20 +50,16 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
     }
   }
 
-  Rows rows;
-  const std::string record = folder_ + "/anonymous_record.csv";
-  if (Exists(record) && !ParseRecord(ReadBytes(record), &rows, true)) {
-    broken.push_back("record does not parse");
-  }
+  const Rows rows = RecordRows(ReadBytes(folder_ + "/anonymous_record.csv"));
   std::set<std::string> recordedOriginals;
-  for (size_t i = 1; i < rows.size(); ++i) {
-    if (rows[i].size() != 4) continue;  // a line cut short by a kill
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].empty()) continue;  // a line cut short by a kill
     recordedOriginals.insert(rows[i][0]);
     // A file the record says was written exists, or a later line took it
     // up as an original.
     bool takenUp = false;
     for (size_t j = i + 1; j < rows.size() && !takenUp; ++j) {
-      takenUp = rows[j][0] == rows[i][1];
+      takenUp = !rows[j].empty() && rows[j][0] == rows[i][1];
     }
     // A run stopped between writing a group's lines and naming its copies
     // leaves lines whose originals are all still there.

@@ -1,24 +1,11 @@
 #include "tests/test_folder.h"
 
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
-namespace {
+#include <filesystem>
 
-int MakeWritable(const char* path, const struct stat* st, int type,
-                 struct FTW*) {
-  if (type == FTW_D || type == FTW_DNR) ::chmod(path, st->st_mode | 0700);
-  return 0;
-}
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  ::remove(path);
-  return 0;
-}
-
-}  // namespace
+namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder() {
   const char* base = getenv("TMPDIR");
@@ -28,14 +15,25 @@ ScratchFolder::ScratchFolder() {
 }
 
 ScratchFolder::~ScratchFolder() {
-  nftw(path_.c_str(), MakeWritable, 16, FTW_PHYS);
-  nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  std::error_code error;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
+  for (const auto& entry : fs::recursive_directory_iterator(path_, error)) {
+    if (entry.is_directory(error) && !entry.is_symlink(error)) {
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add,
+                      error);
+    }
+  }
+  fs::remove_all(path_, error);
 }
 
 void ScratchFolder::Write(const std::string& name,
                           const Fixture& fixture) const {
   std::string error;
   ASSERT_TRUE(WriteFixture(*this / name, fixture, &error)) << name << error;
+}
+
+void ScratchFolder::CopyFrom(const ScratchFolder& from) const {
+  fs::copy(from.path(), path_, fs::copy_options::recursive);
 }
 
 Fixture Patient(const std::string& name, const std::string& date,
@@ -48,20 +46,12 @@ Fixture Patient(const std::string& name, const std::string& date,
 }
 
 Rows ReadRecord(const ScratchFolder& folder) {
-  Rows rows;
-  EXPECT_TRUE(ParseRecord(ReadBytes(folder / "anonymous_record.csv"), &rows))
-      << "record does not parse: " << folder.path();
-  return rows;
+  return RecordRows(ReadBytes(folder / "anonymous_record.csv"));
 }
 
-std::string RunFolder(CVeilmarkDlg* dlg, const std::string& folder) {
-  size_t before = dlg->m_log.str().size();
-  dlg->m_folder = folder.c_str();
-  dlg->OnAnonymize();
-  return dlg->m_log.str().substr(before);
-}
-
-std::string RunFolder(const std::string& folder) {
-  CVeilmarkDlg dlg;
-  return RunFolder(&dlg, folder);
+std::string Folded(std::string log, const ScratchFolder& folder) {
+  for (size_t at; (at = log.find(folder.path())) != std::string::npos;) {
+    log.replace(at, folder.path().size(), "FOLDER");
+  }
+  return log;
 }

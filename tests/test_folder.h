@@ -1,5 +1,5 @@
 // What the tests over real folders share: a scratch folder, fixtures of
-// made-up patients, and a press of "Anonymize" without a window.
+// made-up patients, and the record read back.
 #ifndef VEILMARK_TESTS_TEST_FOLDER_H_
 #define VEILMARK_TESTS_TEST_FOLDER_H_
 
@@ -8,7 +8,6 @@
 
 #include "fixtures/fixture.h"
 #include "tests/files.h"
-#include "ui/veilmark_dlg.h"
 
 // A fresh folder under the system's temporary folder, removed (with
 // whatever permissions the test left) when the object goes.
@@ -23,6 +22,8 @@ class ScratchFolder {
   // Writes `fixture` as `name`; fails the test on error.
   void Write(const std::string& name, const Fixture& fixture) const;
   std::vector<std::string> Names() const { return ::Names(path_); }
+  // Copies the files of `from` here.
+  void CopyFrom(const ScratchFolder& from) const;
 
  private:
   std::string path_;
@@ -31,12 +32,10 @@ class ScratchFolder {
 Fixture Patient(const std::string& name, const std::string& date,
                 size_t pixelBytes = 0);
 
-// The record of `folder`, which must parse and end in CR LF.
+// The lines of the record of `folder` after its header.
 Rows ReadRecord(const ScratchFolder& folder);
 
-// Presses "Anonymize" with `folder` in the folder box; returns the lines
-// the log gained.
-std::string RunFolder(CVeilmarkDlg* dlg, const std::string& folder);
-std::string RunFolder(const std::string& folder);
+// `log` with `folder` written FOLDER.
+std::string Folded(std::string log, const ScratchFolder& folder);
 
 #endif  // VEILMARK_TESTS_TEST_FOLDER_H_
