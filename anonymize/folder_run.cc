@@ -114,7 +114,7 @@ bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
   }
   if (record_.IsOpen() && !ReadRecordEntries(record_, entries, &reason)) {
     Error("Couldn't read anonymous_record.csv: %s", reason.c_str());
-    CloseRecordFile(&record_, &reason);
+    CloseRecordFile(&record_);
     return false;
   }
   return true;
@@ -189,7 +189,7 @@ RunResult FolderRun::Run() {
     Anonymize(&folderHandle, entries);
   }
   if (!result_.started) {
-    CloseRecordFile(&record_, &reason);
+    CloseRecordFile(&record_);
     return result_;
   }
 

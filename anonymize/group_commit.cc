@@ -19,9 +19,8 @@ void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
   }
   if (unsynced == 0) return;
   // Flushing the whole file system costs about as much as one file.
-  std::string error;
-  bool synced = unsynced == 1 ? SyncFile(only->tempPath, &error)
-                              : folderHandle->SyncFileSystem(&error);
+  bool synced =
+      unsynced == 1 ? SyncFile(only->tempPath) : folderHandle->SyncFileSystem();
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready || job->synced || job->inPlace) continue;
@@ -62,8 +61,7 @@ void GroupCommit::Fail(FileJob* job, const std::string& recordError) {
 
 void GroupCommit::Abandon(FileJob* const* jobs, size_t count,
                           const std::string& recordError) {
-  std::string ignored;
-  CutRecord(record_, lines_, &ignored);
+  CutRecord(record_, lines_);
   for (size_t i = 0; i < count; ++i) {
     if (jobs[i]->ready) Fail(jobs[i], recordError);
   }
@@ -129,10 +127,8 @@ void GroupCommit::Publish(FileJob* const* jobs, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready) continue;
-    std::string error;
     auto claim = [&](const CString& name) {
-      return PublishNoReplace(job->tempPath, folder_.str() + "/" + name.str(),
-                              &error);
+      return PublishNoReplace(job->tempPath, folder_.str() + "/" + name.str());
     };
     const CString meant = job->newName;
     if (claim(meant) == PublishResult::kDone) {
@@ -162,8 +158,7 @@ void GroupCommit::Publish(FileJob* const* jobs, size_t count) {
 void GroupCommit::SyncNames(FileJob* const* jobs, size_t count) {
   bool any = false;
   for (size_t i = 0; i < count; ++i) any = any || jobs[i]->ready;
-  std::string error;
-  if (!any || folderHandle_->SyncEntries(&error)) return;
+  if (!any || folderHandle_->SyncEntries()) return;
   // Named but not known to be on disk: take them back, lines and all.
   Abandon(jobs, count, "");
 }

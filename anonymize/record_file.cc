@@ -24,7 +24,7 @@ bool Write(CFile* record, const std::string& bytes, std::string* error) {
   try {
     record->Write(bytes.data(), static_cast<UINT>(bytes.size()));
   } catch (const CFileException& e) {
-    *error = e.GetErrorMessage().str();
+    if (error) *error = e.GetErrorMessage().str();
     return false;
   }
   return true;
@@ -36,8 +36,7 @@ bool Append(CFile* record, const std::string& bytes, std::uint64_t* start,
             std::string* error) {
   if (!record->SeekToEnd(start, error)) return false;
   if (Write(record, bytes, error) && record->Flush(error)) return true;
-  std::string ignored;
-  record->SetLength(*start, &ignored);
+  record->SetLength(*start);
   return false;
 }
 
@@ -123,8 +122,7 @@ RecordOpen OpenLocked(CFile* record, LPCTSTR path, UINT flags) {
     if (!record->Open(path, flags)) return RecordOpen::kOpenFailed;
     const bool busy = record->Lock() == CFile::kBusy;
     if (!busy && record->NamedBy(path)) return RecordOpen::kOpened;
-    std::string ignored;
-    CloseRecordFile(record, &ignored);
+    CloseRecordFile(record);
     if (busy) return RecordOpen::kBusy;
   }
   return RecordOpen::kBusy;
@@ -170,8 +168,7 @@ RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
            // writer) stays on a line of its own.
            : EndsWithLineBreak(record, length) || EndCutLine(record, error));
   if (ready) return RecordOpen::kOpened;
-  std::string ignored;
-  CloseRecordFile(record, &ignored);
+  CloseRecordFile(record);
   return RecordOpen::kFailed;
 }
 
@@ -228,8 +225,7 @@ RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder) {
   CFile record;
   if (!record.Open(path, CFile::modeReadWrite)) return RecordOpen::kOpenFailed;
   const bool busy = record.Lock() == CFile::kBusy;
-  std::string ignored;
-  CloseRecordFile(&record, &ignored);
+  CloseRecordFile(&record);
   return busy ? RecordOpen::kBusy : RecordOpen::kOpened;
 }
 
@@ -268,7 +264,7 @@ bool CloseRecordFile(CFile* record, std::string* error) {
   try {
     record->Close();
   } catch (const CFileException& e) {
-    *error = e.GetErrorMessage().str();
+    if (error) *error = e.GetErrorMessage().str();
     return false;
   }
   return true;

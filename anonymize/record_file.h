@@ -46,9 +46,12 @@ bool AppendRecordLines(CFile* record, const std::string& lines,
                        std::uint64_t* start, std::string* error);
 
 // Cuts the record back to its first `length` bytes, on disk.
-bool CutRecord(CFile* record, std::uint64_t length, std::string* error);
+bool CutRecord(CFile* record, std::uint64_t length,
+               std::string* error = nullptr);
 
-bool CloseRecordFile(CFile* record, std::string* error);
+// Closes the record; false, with the reason in `error` when one is given,
+// when what was written may be lost.
+bool CloseRecordFile(CFile* record, std::string* error = nullptr);
 
 // One line of the record after its header.
 struct RecordEntry {

@@ -18,9 +18,8 @@ void RestoreCommit::Publish(FileJob* const* jobs, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready || job->inPlace) continue;
-    std::string error;
-    switch (PublishNoReplace(
-        job->tempPath, folder_.str() + "/" + job->newName.str(), &error)) {
+    switch (PublishNoReplace(job->tempPath,
+                             folder_.str() + "/" + job->newName.str())) {
       case PublishResult::kDone:
         job->named = true;
         continue;
@@ -39,8 +38,7 @@ void RestoreCommit::Publish(FileJob* const* jobs, size_t count) {
 void RestoreCommit::SyncNames(FileJob* const* jobs, size_t count) {
   bool any = false;
   for (size_t i = 0; i < count; ++i) any = any || jobs[i]->named;
-  std::string error;
-  if (!any || folderHandle_->SyncEntries(&error)) return;
+  if (!any || folderHandle_->SyncEntries()) return;
   // Put back but not known to be on disk: taken out again.
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];

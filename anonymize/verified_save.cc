@@ -117,13 +117,12 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
   // empty, while the save still succeeds. Only the copy, held against the
   // dataset as it was before the save, tells.
   DatasetShape before = ShapeOf(file->getDataset());
-  std::string error;
   if (ReadInWhole(source)) {
     return EncodeVerified(file, xfer, before, &copy) &&
            WriteTempFile(folder, copy.data(), copy.size(), source.Access(),
-                         tempPath, &error);
+                         tempPath);
   }
-  if (!CreateTempFile(folder, tempPath, &error)) return false;
+  if (!CreateTempFile(folder, tempPath)) return false;
   OFCondition saved =
       file->saveFile(tempPath->c_str(), xfer, EET_UndefinedLength, EGL_recalcGL,
                      EPD_noChange, 0, 0, EWM_fileformat);
@@ -134,7 +133,7 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
         reread.loadFile(tempPath->c_str(), EXS_Unknown, EGL_noChange,
                         kMaxReadLength, ERM_fileOnly);
     verified = loaded.good() && ShapeOf(reread.getDataset()) == before &&
-               GiveAccessAt(*tempPath, source.Access(), &error);
+               GiveAccessAt(*tempPath, source.Access());
   }
   if (!verified) RemoveFile(*tempPath);
   return verified;

@@ -1,10 +1,7 @@
 #include "app/veilmark_app.h"
 
-#include "ui/veilmark_dlg.h"
 #include "platform/win_window.h"
-
-BEGIN_MESSAGE_MAP(CVeilmarkApp, CWinApp)
-END_MESSAGE_MAP()
+#include "ui/veilmark_dlg.h"
 
 CVeilmarkApp theApp;
 

@@ -12,8 +12,6 @@ class CVeilmarkApp : public CWinApp {
 
   // Shows the main dialog modally; FALSE, so that the program ends then.
   BOOL InitInstance() override;
-
-  DECLARE_MESSAGE_MAP()
 };
 
 extern CVeilmarkApp theApp;

@@ -10,7 +10,7 @@
 namespace {
 
 bool Failed(std::string* error) {
-  *error = strerror(errno);
+  if (error) *error = strerror(errno);
   return false;
 }
 

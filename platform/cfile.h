@@ -1,6 +1,6 @@
 // CFile: an unbuffered file handle. Open reports failure as FALSE; Write and
 // Close raise CFileException when they fail, as their callers expect; the
-// other calls return false with the reason in `error`.
+// other calls return false with the reason in `error`, when one is given.
 #ifndef VEILMARK_PLATFORM_CFILE_H_
 #define VEILMARK_PLATFORM_CFILE_H_
 
@@ -52,7 +52,7 @@ class CFile {
   // Reads up to `count` bytes at `offset`; -1 on failure.
   long ReadAt(std::uint64_t offset, void* buffer, UINT count) const;
   // Cuts the file to `length` bytes and moves to its end.
-  bool SetLength(std::uint64_t length, std::string* error);
+  bool SetLength(std::uint64_t length, std::string* error = nullptr);
 
   // Takes an exclusive advisory lock on the file, held until it is closed
   // or the process ends, whichever comes first. kBusy: another open of the

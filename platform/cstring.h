@@ -4,7 +4,6 @@
 #define VEILMARK_PLATFORM_CSTRING_H_
 
 #include <cstdarg>
-#include <ostream>
 #include <string>
 
 #include "platform/win_types.h"
@@ -25,10 +24,6 @@ class CString {
     text_ += more.text_;
     return *this;
   }
-  CString& operator+=(const char* more) {
-    text_ += more;
-    return *this;
-  }
 
   // printf-style formatting; replaces the text.
   void Format(LPCTSTR format, ...) __attribute__((format(printf, 2, 3)));
@@ -39,9 +34,6 @@ class CString {
   int Find(char c) const;
   CString Mid(int first) const;
 
-  friend std::ostream& operator<<(std::ostream& out, const CString& s) {
-    return out << s.text_;
-  }
   friend CString operator+(const CString& a, const CString& b) {
     return CString(a.text_ + b.text_);
   }

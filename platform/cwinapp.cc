@@ -4,9 +4,6 @@ namespace {
 CWinApp* application = nullptr;
 }
 
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-END_MESSAGE_MAP()
-
 CWinApp::CWinApp(LPCTSTR app_name) : m_pszAppName(app_name) {
   application = this;
 }

@@ -22,10 +22,10 @@ class CWinApp : public CCmdTarget {
   // The program's exit status.
   virtual int ExitInstance();
 
+  // The main window, as an application sets it; nothing here reads it,
+  // but the application's start-up is written against it.
   CDialog* m_pMainWnd = nullptr;
   LPCTSTR m_pszAppName;
-
-  DECLARE_MESSAGE_MAP()
 };
 
 // The application object, or null.

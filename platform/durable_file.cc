@@ -15,7 +15,7 @@ constexpr char kTempSuffix[] = ".tmp";
 constexpr size_t kTempRandom = 6;  // the X's of mkostemps
 
 bool Failed(std::string* error) {
-  *error = strerror(errno);
+  if (error) *error = strerror(errno);
   return false;
 }
 
@@ -26,11 +26,8 @@ bool SyncPath(const std::string& path, int flags, bool data_only,
   int rc = data_only ? ::fdatasync(fd) : ::fsync(fd);
   int saved = errno;
   ::close(fd);
-  if (rc != 0) {
-    *error = strerror(saved);
-    return false;
-  }
-  return true;
+  errno = saved;
+  return rc == 0 || Failed(error);
 }
 
 // Creates the file and returns it open for writing.
@@ -166,14 +163,14 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
   }
   if (errno == EEXIST) return PublishResult::kNameTaken;
   if (errno != EINVAL && errno != ENOSYS) {
-    *error = strerror(errno);
+    Failed(error);
     return PublishResult::kFailed;
   }
   // The file system cannot rename without replacing: a hard link claims
   // the name just as atomically.
   if (::link(from.c_str(), to.c_str()) != 0) {
     if (errno == EEXIST) return PublishResult::kNameTaken;
-    *error = strerror(errno);
+    Failed(error);
     return PublishResult::kFailed;
   }
   ::unlink(from.c_str());

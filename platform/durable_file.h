@@ -1,6 +1,7 @@
 // The steps that put a new file in place so that no crash or failure can
 // leave a partial file under its final name, and no existing file is ever
-// replaced. Each returns false with the reason in `error`.
+// replaced. Each returns false with the reason in `error`, when one is
+// given.
 #ifndef VEILMARK_PLATFORM_DURABLE_FILE_H_
 #define VEILMARK_PLATFORM_DURABLE_FILE_H_
 
@@ -12,17 +13,17 @@
 // ".veilmark-XXXXXX.tmp", readable and writable by its owner only, and
 // returns its path in `path`.
 bool CreateTempFile(const std::string& folder, std::string* path,
-                    std::string* error);
+                    std::string* error = nullptr);
 
 // Creates such a file holding the `size` bytes at `data`, then gives it
 // `access` (GiveAccess).
 bool WriteTempFile(const std::string& folder, const char* data, size_t size,
                    const FileAccess& access, std::string* path,
-                   std::string* error);
+                   std::string* error = nullptr);
 
 // Gives the file at `path`, which this process created, `access`.
 bool GiveAccessAt(const std::string& path, const FileAccess& access,
-                  std::string* error);
+                  std::string* error = nullptr);
 
 // Removes the files of that form from `folder`: what a run that was killed
 // left behind. Only for a caller that knows no other run uses the folder.
@@ -31,7 +32,7 @@ void RemoveLeftoverTempFiles(const std::string& folder);
 bool HasLeftoverTempFiles(const std::string& folder);
 
 // Forces the data of the file at `path` to the disk.
-bool SyncFile(const std::string& path, std::string* error);
+bool SyncFile(const std::string& path, std::string* error = nullptr);
 
 // A folder held open for the length of a run.
 class FolderHandle {
@@ -46,11 +47,11 @@ class FolderHandle {
   enum OpenResult { kOpened, kMissing, kFailed };
   OpenResult Open(const std::string& path, std::string* error);
   // Forces the folder's entries (names created or removed) to the disk.
-  bool SyncEntries(std::string* error);
+  bool SyncEntries(std::string* error = nullptr);
   // Forces everything written to the folder's file system since the folder
   // was opened to the disk: file data and entries alike (syncfs, which
   // reports any write-back failure since then).
-  bool SyncFileSystem(std::string* error);
+  bool SyncFileSystem(std::string* error = nullptr);
 
  private:
   int fd_ = -1;
@@ -60,7 +61,7 @@ enum class PublishResult { kDone, kNameTaken, kFailed };
 // Gives the file at `from` the name `to`, in one step, unless `to` already
 // exists as anything at all (a dangling link included): then kNameTaken.
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,
-                               std::string* error);
+                               std::string* error = nullptr);
 
 // Gives the file at `from` the name `to` in one step, replacing what `to`
 // names.

@@ -9,15 +9,12 @@
 class CCmdTarget;
 typedef void (CCmdTarget::*AFX_PMSG)();
 
-// The handler's signature: all handlers here take and return nothing.
-enum AfxSig { AfxSig_end = 0, AfxSig_vv };
-
+// All handlers here take and return nothing, and every command is a
+// click: a message and, for WM_COMMAND, the control's id find the handler.
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
-  UINT nCode;  // notification code, for WM_COMMAND
-  UINT nID;    // control id, for WM_COMMAND
-  AfxSig nSig;
-  AFX_PMSG pfn;
+  UINT nID;      // control id, for WM_COMMAND
+  AFX_PMSG pfn;  // null ends the table
 };
 
 struct AFX_MSGMAP {
@@ -30,9 +27,9 @@ class CCmdTarget {
   virtual ~CCmdTarget() = default;
   virtual const AFX_MSGMAP* GetMessageMap() const;
 
-  // Calls the handler of the message (WM_COMMAND: with `code` from control
-  // `id`) found first in the map chain; false when none handles it.
-  bool Dispatch(UINT message, UINT code, UINT id);
+  // Calls the handler of the message (WM_COMMAND: from control `id`) found
+  // first in the map chain; false when none handles it.
+  bool Dispatch(UINT message, UINT id);
 
  protected:
   static const AFX_MSGMAP* GetThisMessageMap();
@@ -52,7 +49,7 @@ class CCmdTarget {
     using TheBaseClass = baseClass;                   \
     static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP()                                          \
-  { 0, 0, 0, AfxSig_end, nullptr }                                 \
+  { 0, 0, nullptr }                                                \
   }                                                                \
   ;                                                                \
   static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, \
@@ -60,13 +57,9 @@ class CCmdTarget {
   return &map;                                                     \
   }
 
-#define ON_COMMAND(id, memberFxn)                   \
-  {WM_COMMAND, 0, static_cast<UINT>(id), AfxSig_vv, \
-   static_cast<AFX_PMSG>(memberFxn)},
-#define ON_BN_CLICKED(id, memberFxn)                         \
-  {WM_COMMAND, BN_CLICKED, static_cast<UINT>(id), AfxSig_vv, \
-   static_cast<AFX_PMSG>(memberFxn)},
-#define ON_WM_PAINT() \
-  {WM_PAINT, 0, 0, AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::OnPaint)},
+#define ON_COMMAND(id, memberFxn) \
+  {WM_COMMAND, static_cast<UINT>(id), static_cast<AFX_PMSG>(memberFxn)},
+#define ON_BN_CLICKED(id, memberFxn) ON_COMMAND(id, memberFxn)
+#define ON_WM_PAINT() {WM_PAINT, 0, static_cast<AFX_PMSG>(&ThisClass::OnPaint)},
 
 #endif  // VEILMARK_PLATFORM_MESSAGE_MAP_H_

@@ -15,20 +15,12 @@
 #define MAKEINTRESOURCEA(i) \
   (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(static_cast<WORD>(i))))
 
-// Window styles, as a template gives them.
-#define WS_POPUP 0x80000000u
-#define WS_VISIBLE 0x10000000u
+// The window styles a template gives that the window system shows.
 #define WS_CAPTION 0x00C00000u
 #define WS_BORDER 0x00800000u
-#define WS_VSCROLL 0x00200000u
 #define WS_HSCROLL 0x00100000u
 #define WS_SYSMENU 0x00080000u
 #define WS_TABSTOP 0x00010000u
-#define DS_SETFONT 0x40u
-#define DS_MODALFRAME 0x80u
-#define DS_FIXEDSYS 0x08u
-#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
-#define BS_PUSHBUTTON 0x0u
 #define BS_DEFPUSHBUTTON 0x1u
 #define ES_MULTILINE 0x4u
 #define ES_AUTOHSCROLL 0x80u
@@ -44,7 +36,7 @@ struct DialogItemTemplate {
 
 struct DialogTemplate {
   UINT id;
-  short x, y, cx, cy;  // dialog units
+  short cx, cy;  // dialog units; the window system centres the dialog
   DWORD style;
   const char* caption;
   const DialogItemTemplate* items;  // template order, which is tab order

@@ -33,10 +33,12 @@ class IMalloc {
 
 typedef int (*BFFCALLBACK)(HWND, UINT, LPARAM, LPARAM);
 
+// Filled in full by its callers, as the shell's is; the stand-in reads the
+// owner and the title only.
 struct BROWSEINFOA {
   HWND hwndOwner;
   LPCITEMIDLIST pidlRoot;
-  char* pszDisplayName;  // left as it is: no caller reads it
+  char* pszDisplayName;
   LPCSTR lpszTitle;
   UINT ulFlags;
   BFFCALLBACK lpfn;

@@ -59,9 +59,9 @@ SourceFile::Result SourceFile::Open(const std::string& path,
   dev_ = st.st_dev;
   ino_ = st.st_ino;
   size_ = static_cast<unsigned long long>(st.st_size);
-  mtime_ns_ = ModifiedNs(st);
+  mtimeNs_ = ModifiedNs(st);
   access_ = ReadAccess(fd, st);
-  read_path_ =
+  readPath_ =
       PinnedPathsWork(fd) ? "/proc/self/fd/" + std::to_string(fd) : path;
   return kOpened;
 }
@@ -106,5 +106,5 @@ bool SourceFile::UnchangedAt(const std::string& path) const {
          named.st_dev == dev_ && named.st_ino == ino_ &&
          ::fstat(fd_, &opened) == 0 &&
          static_cast<unsigned long long>(opened.st_size) == size_ &&
-         ModifiedNs(opened) == mtime_ns_;
+         ModifiedNs(opened) == mtimeNs_;
 }

@@ -21,7 +21,7 @@ class SourceFile {
   enum Result { kOpened, kNotRegular, kFailed };
   // On kFailed, `error` holds the reason.
   Result Open(const std::string& path, std::string* error);
-  const std::string& ReadPath() const { return read_path_; }
+  const std::string& ReadPath() const { return readPath_; }
   // Its size when it was opened.
   unsigned long long Size() const { return size_; }
   // Its owner, group, permissions and attributes, read through the opened
@@ -47,9 +47,9 @@ class SourceFile {
   unsigned long dev_ = 0;
   unsigned long ino_ = 0;
   unsigned long long size_ = 0;
-  long long mtime_ns_ = 0;
+  long long mtimeNs_ = 0;
   FileAccess access_;
-  std::string read_path_;
+  std::string readPath_;
   const std::string* whole_ = nullptr;
 };
 

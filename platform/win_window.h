@@ -36,7 +36,6 @@ class CRect : public RECT {
 #define WM_ICONERASEBKGND 0x0027
 #define WM_SETICON 0x0080
 #define WM_COMMAND 0x0111
-#define BN_CLICKED 0
 #define ICON_SMALL 0
 #define ICON_BIG 1
 #define SM_CXICON 11

@@ -1,9 +1,8 @@
-// Resource identifiers of the dialog and its controls.
+// Resource identifiers of the dialog and its controls (IDOK and IDCANCEL
+// are the window system's).
 #ifndef VEILMARK_UI_RESOURCE_H_
 #define VEILMARK_UI_RESOURCE_H_
 
-#define IDOK 1
-#define IDCANCEL 2
 #define IDD_VEILMARK_DIALOG 102
 #define IDR_MAINFRAME 128
 #define IDC_SELECT_FOLDER 1000

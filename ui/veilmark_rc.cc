@@ -9,24 +9,19 @@
 namespace {
 
 const DialogItemTemplate kMainDialogItems[] = {
-    {"BUTTON", "Exit", IDOK, 124, 130, 50, 16, BS_PUSHBUTTON | WS_TABSTOP},
-    {"BUTTON", "Select Folder...", IDC_SELECT_FOLDER, 7, 7, 64, 16,
-     BS_PUSHBUTTON | WS_TABSTOP},
+    {"BUTTON", "Exit", IDOK, 124, 130, 50, 16, WS_TABSTOP},
+    {"BUTTON", "Select Folder...", IDC_SELECT_FOLDER, 7, 7, 64, 16, WS_TABSTOP},
     {"EDIT", "", IDC_FOLDER, 76, 9, 163, 12,
      ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
     {"BUTTON", "Anonymize", IDC_ANONYMIZE, 70, 130, 50, 16,
      BS_DEFPUSHBUTTON | WS_TABSTOP},
     {"EDIT", "", IDC_LOG, 7, 28, 232, 100,
-     ES_MULTILINE | ES_AUTOHSCROLL | WS_BORDER | WS_VSCROLL | WS_HSCROLL |
-         WS_TABSTOP},
+     ES_MULTILINE | ES_AUTOHSCROLL | WS_BORDER | WS_HSCROLL | WS_TABSTOP},
 };
 
 const DialogTemplate kDialogs[] = {
-    {IDD_VEILMARK_DIALOG, 0, 0, 246, 153,
-     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
-         DS_SHELLFONT,
-     "Veilmark", kMainDialogItems,
-     sizeof kMainDialogItems / sizeof kMainDialogItems[0]},
+    {IDD_VEILMARK_DIALOG, 246, 153, WS_CAPTION | WS_SYSMENU, "Veilmark",
+     kMainDialogItems, sizeof kMainDialogItems / sizeof kMainDialogItems[0]},
 };
 
 // A patient's head and shoulders on a teal badge, the eyes hidden under a

@@ -119,9 +119,9 @@ void DialogWindow::ExchangeText(int id, CString& value, bool save) {
   if (save) {
     value = CString(box->Save());
   } else if (box->Load(value.str()) &&
-             std::find(changed_boxes_.begin(), changed_boxes_.end(), box) ==
-                 changed_boxes_.end()) {
-    changed_boxes_.push_back(box);
+             std::find(changedBoxes_.begin(), changedBoxes_.end(), box) ==
+                 changedBoxes_.end()) {
+    changedBoxes_.push_back(box);
   }
 }
 
@@ -148,17 +148,17 @@ void DialogWindow::EndExchange(bool save) {
 }
 
 void DialogWindow::ShowChanges(bool at_once) {
-  if (changed_boxes_.empty()) return;
+  if (changedBoxes_.empty()) return;
   // Outside a handler the loop draws soon anyway.
   wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-  bool draw = handler_depth_ > 0 && loop && IsShownOnScreen();
-  if (draw && !at_once && clock() - last_drawn_ < kFrameMilliseconds) {
+  bool draw = handlerDepth_ > 0 && loop && IsShownOnScreen();
+  if (draw && !at_once && clock() - lastDrawn_ < kFrameMilliseconds) {
     return;
   }
   // A box the user scrolled away from its end is brought back there; that
   // takes the next frames, once the lines in between are laid out.
   std::vector<TextBox*> away;
-  for (TextBox* box : changed_boxes_) {
+  for (TextBox* box : changedBoxes_) {
     if (draw && box->control()->IsMultiLine() && !box->ShowsEnd()) {
       away.push_back(box);
     }
@@ -174,9 +174,9 @@ void DialogWindow::ShowChanges(bool at_once) {
       wxMilliSleep(2);
       loop->YieldFor(wxEVT_CATEGORY_UI);
     }
-    last_drawn_ = clock();
+    lastDrawn_ = clock();
   }
-  changed_boxes_.clear();
+  changedBoxes_.clear();
 }
 
 void DialogWindow::Finish(int result) {
@@ -220,11 +220,11 @@ std::unique_ptr<PaintDevice> DialogWindow::BeginPaint() {
   return std::make_unique<WindowPaintDevice>(this);
 }
 
-bool DialogWindow::Dispatch(UINT message, UINT code, UINT id) {
-  ++handler_depth_;
-  bool handled = dialog_->Dispatch(message, code, id);
-  if (handler_depth_ == 1) ShowChanges(true);
-  --handler_depth_;
+bool DialogWindow::Dispatch(UINT message, UINT id) {
+  ++handlerDepth_;
+  bool handled = dialog_->Dispatch(message, id);
+  if (handlerDepth_ == 1) ShowChanges(true);
+  --handlerDepth_;
   return handled;
 }
 
@@ -240,21 +240,19 @@ void DialogWindow::OnInitDialogEvent(wxInitDialogEvent&) {
 }
 
 void DialogWindow::OnButton(wxCommandEvent& event) {
-  Dispatch(WM_COMMAND, BN_CLICKED, static_cast<UINT>(event.GetId()));
+  Dispatch(WM_COMMAND, static_cast<UINT>(event.GetId()));
 }
 
-void DialogWindow::OnClose(wxCloseEvent&) {
-  Dispatch(WM_COMMAND, BN_CLICKED, IDCANCEL);
-}
+void DialogWindow::OnClose(wxCloseEvent&) { Dispatch(WM_COMMAND, IDCANCEL); }
 
 void DialogWindow::OnCharHook(wxKeyEvent& event) {
   if (event.GetKeyCode() == WXK_ESCAPE) {
-    Dispatch(WM_COMMAND, BN_CLICKED, IDCANCEL);
+    Dispatch(WM_COMMAND, IDCANCEL);
     return;
   }
   event.Skip();
 }
 
 void DialogWindow::OnPaintEvent(wxPaintEvent&) {
-  if (!Dispatch(WM_PAINT, 0, 0)) wxPaintDC dc(this);
+  if (!Dispatch(WM_PAINT, 0)) wxPaintDC dc(this);
 }

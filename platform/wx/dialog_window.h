@@ -46,7 +46,7 @@ class DialogWindow : public wxDialog, public DialogControls {
   void AddControl(const DialogItemTemplate& item);
   // Runs the dialog's handler of the message, also while another handler
   // runs and lets the user's input through.
-  bool Dispatch(UINT message, UINT code, UINT id);
+  bool Dispatch(UINT message, UINT id);
   // Puts what the boxes gained into their controls and lets the window
   // system draw it, taking no user input: at once, unless the last drawing
   // is less than a frame old (then the next line, or the end of the
@@ -61,9 +61,9 @@ class DialogWindow : public wxDialog, public DialogControls {
 
   CDialog* dialog_;
   std::map<int, std::unique_ptr<TextBox>> boxes_;
-  std::vector<TextBox*> changed_boxes_;  // not yet drawn
-  long long last_drawn_ = 0;             // ms, by clock()
-  int handler_depth_ = 0;
+  std::vector<TextBox*> changedBoxes_;  // not yet drawn
+  long long lastDrawn_ = 0;             // ms, by clock()
+  int handlerDepth_ = 0;
   HICON icons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
 
   wxDECLARE_EVENT_TABLE();
