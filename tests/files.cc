@@ -125,6 +125,16 @@ std::string InstanceUid(const std::string& path) {
   return Value(path, DCM_SOPInstanceUID);
 }
 
+std::map<std::string, std::string> Datasets(const std::string& folder) {
+  std::map<std::string, std::string> datasets;
+  for (const std::string& name : Names(folder, true)) {
+    const std::string path = folder + "/" + name;
+    datasets[name] =
+        StoredPatientName(path) + "\n" + DatasetWithoutPatientName(path);
+  }
+  return datasets;
+}
+
 namespace {
 
 struct TextLog : RunLog {

@@ -4,6 +4,7 @@
 #ifndef VEILMARK_TESTS_FILES_H_
 #define VEILMARK_TESTS_FILES_H_
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ std::string DatasetWithoutPatientName(const std::string& path);
 // "<unreadable>" or "" when the file does not load.
 std::string StoredPatientName(const std::string& path);
 std::string InstanceUid(const std::string& path);
+// Each ".ima" of `folder` with its patient name and dataset.
+std::map<std::string, std::string> Datasets(const std::string& folder);
 
 // A run over `folder` and its log as the dialog shows it: each line ended
 // by CR LF, error lines after "ERROR:".

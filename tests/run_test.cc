@@ -108,16 +108,6 @@ std::string Snapshot(const ScratchFolder& folder) {
   return all;
 }
 
-// Each ".ima" of `folder` with its patient name and dataset.
-std::map<std::string, std::string> Datasets(const ScratchFolder& folder) {
-  std::map<std::string, std::string> datasets;
-  for (const std::string& name : Names(folder.path(), true)) {
-    datasets[name] = StoredPatientName(folder / name) + "\n" +
-                     DatasetWithoutPatientName(folder / name);
-  }
-  return datasets;
-}
-
 }  // namespace
 
 // Presses "Anonymize" on a dialog without a window, `folder` in its folder
@@ -440,7 +430,7 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
   // A read-only original's copies are read-only too: an undo could not
   // delete them.
   ::chmod((folder / "IM113x.ima").c_str(), 0644);
-  const auto before = Datasets(folder);
+  const auto before = Datasets(folder.path());
   RunOver(folder, Options(4));
   RunOver(folder, Options(4));
   const std::string snapshot = Snapshot(folder);
@@ -452,7 +442,7 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
   EXPECT_EQ(result.modified, 2 * 64);
   EXPECT_PRED_FORMAT2(testing::IsSubstring,
                       "Dry run: 128 file(s) would be restored.", preview);
-  EXPECT_TRUE(Datasets(folder) == before);
+  EXPECT_TRUE(Datasets(folder.path()) == before);
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
   struct stat st;
   ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &st), 0);

@@ -1,7 +1,10 @@
 #include "tests/test_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 
@@ -54,4 +57,34 @@ std::string Folded(std::string log, const ScratchFolder& folder) {
     log.replace(at, folder.path().size(), "FOLDER");
   }
   return log;
+}
+
+pid_t StartCli(const std::vector<std::string>& arguments,
+               const std::string& faults, const std::string& out) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> strings = {VEILMARK_CLI_FAULTS};
+  strings.insert(strings.end(), arguments.begin(), arguments.end());
+  strings.push_back("VEILMARK_FAULTS=" + faults);
+  std::vector<char*> argv, env;
+  for (std::string& text : strings) argv.push_back(&text[0]);
+  env.push_back(argv.back());
+  argv.back() = nullptr;
+  for (char** e = environ; *e; ++e) env.push_back(*e);
+  env.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data())) {
+    pid = -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int Finish(pid_t pid) {
+  int status = 0;
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1000;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }

@@ -3,6 +3,8 @@
 #ifndef VEILMARK_TESTS_TEST_FOLDER_H_
 #define VEILMARK_TESTS_TEST_FOLDER_H_
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -37,5 +39,13 @@ Rows ReadRecord(const ScratchFolder& folder);
 
 // `log` with `folder` written FOLDER.
 std::string Folded(std::string log, const ScratchFolder& folder);
+
+// veilmark-cli with the fault harness (tests/faults.h), steered by
+// `faults`, its standard output into `out`: spawned, not forked, for a fork
+// would copy this process's memory, slowly under the sanitizers.
+pid_t StartCli(const std::vector<std::string>& arguments,
+               const std::string& faults, const std::string& out);
+// Its exit status, or minus the number of the signal that ended it.
+int Finish(pid_t pid);
 
 #endif  // VEILMARK_TESTS_TEST_FOLDER_H_
