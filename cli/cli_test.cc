@@ -1,8 +1,8 @@
 // veilmark-cli as scripts use it: output, exit status, options.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,156 +50,113 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 // Each line is out before the next file is through: the program stops
 // itself (SIGSTOP) before the second file's original goes, and its first
-// lines must be there to read while it waits.
+// line must be there to read while it waits.
 TEST(Cli, LinesComeAsTheyAreAdded) {
-  ScratchFolder folder;
+  ScratchFolder folder, out;
   for (const char* name : {"IM1.ima", "IM2.ima", "IM3.ima"}) {
     folder.Write(name, Fixture());
   }
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::string cli = VEILMARK_CLI_FAULTS, jobs = "--jobs", one = "1",
-              faults =
-                  "VEILMARK_FAULTS=signal:unlink:2:" + std::to_string(SIGSTOP);
-  char* argv[] = {&cli[0], &jobs[0], &one[0],
-                  const_cast<char*>(folder.path().c_str()), nullptr};
-  char* env[] = {&faults[0], nullptr};
-  pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, env), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  std::string printed;
-  char buffer[256];
-  struct pollfd ready = {out[0], POLLIN, 0};
-  while (printed.find("\n") == std::string::npos &&
-         ::poll(&ready, 1, 10000) > 0) {
-    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    printed.append(buffer, static_cast<size_t>(n));
+  ASSERT_EQ(::mkfifo((out / "log").c_str(), 0600), 0);
+  // Open before the program opens it: a spawn returns only once the child
+  // has.
+  const int fd = ::open((out / "log").c_str(), O_RDONLY | O_NONBLOCK);
+  const pid_t pid =
+      StartCli({"--jobs", "1", folder.path()},
+               "signal:unlink:2:" + std::to_string(SIGSTOP), out / "log");
+  struct pollfd ready = {fd, POLLIN, 0};
+  if (::poll(&ready, 1, 10000) != 1) {
+    ::kill(pid, SIGKILL);
+    Finish(pid);
+    FAIL() << "no line while it waits";
   }
-  EXPECT_EQ(printed, "Anonymizing file: IM1.ima\n");
+  ::fcntl(fd, F_SETFL, 0);
+  FILE* log = ::fdopen(fd, "r");
+  char line[256] = "";
+  EXPECT_NE(std::fgets(line, sizeof line, log), nullptr);
+  EXPECT_STREQ(line, "Anonymizing file: IM1.ima\n");
   int status = 0;
   EXPECT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
   EXPECT_TRUE(WIFSTOPPED(status));
   ::kill(pid, SIGCONT);
-  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
-    printed.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(out[0]);
-  ::waitpid(pid, &status, 0);
-  EXPECT_EQ(printed,
-            "Anonymizing file: IM1.ima\nAnonymizing file: IM2.ima\n"
-            "Anonymizing file: IM3.ima\nDone. 3 file(s) modified.\n");
+  std::string rest;
+  for (int c; (c = std::fgetc(log)) != EOF;) rest += static_cast<char>(c);
+  std::fclose(log);
+  EXPECT_EQ(Finish(pid), 0);
+  EXPECT_EQ(rest,
+            "Anonymizing file: IM2.ima\nAnonymizing file: IM3.ima\n"
+            "Done. 3 file(s) modified.\n");
 }
 
-TEST(Cli, ExitStatus) {
-  ScratchFolder folder;
-  folder.Write("IM0001.ima", Fixture());
-  Result ok = RunCli("--jobs 1 -- " + Quoted(folder.path()));
-  EXPECT_EQ(ok.status, 0);
-  EXPECT_EQ(ok.out,
-            "Anonymizing file: IM0001.ima\nDone. 1 file(s) modified.\n");
-
+// What scripts see: the log on standard output, usage on standard error,
+// the exit status the highest of the folders'; each folder its own run.
+TEST(Cli, OutputAndExitStatus) {
+  ScratchFolder one, two, busy, parent, usable, dash;
+  one.Write("IM1.ima", Fixture());
+  two.Write("IM1.ima", Fixture());
   Fixture noName;
   noName.patientNamePresence = Presence::kAbsent;
-  folder.Write("IM0002.ima", noName);
-  Result dry = RunCli("--dry-run " + Quoted(folder.path()));
-  EXPECT_EQ(dry.status, 1);
-  EXPECT_EQ(dry.out,
-            "Anonymizing file: ANONDN20070801.ima\n  -> ANONA120070801.ima\n"
-            "Anonymizing file: IM0002.ima\nERROR:No patient name in file: " +
-                folder.path() +
-                "/IM0002.ima\nDry run: 1 file(s) would be modified.\n");
-  EXPECT_EQ(RunCli(Quoted(folder.path())).status, 1);
-}
-
-TEST(Cli, RunThatCannotStartExitsWithTwo) {
-  Result noFolder = RunCli("''");
-  EXPECT_EQ(noFolder.status, 2);
-  EXPECT_EQ(noFolder.out, "ERROR:No folder selected.\n");
-  // One character names a folder of the current one, here not there.
-  EXPECT_EQ(RunCli("x").out,
-            "ERROR:Couldn't create/open anonymous_record.csv to store original "
-            "patient names in.\nCheck folder permissions in: " +
-                std::filesystem::current_path().string() + "/x\nQuitting...\n");
-  EXPECT_EQ(RunCli("--dry-run /nonexistent/scans").out,
-            "ERROR:Couldn't create/open anonymous_record.csv to store original "
-            "patient names in.\nCheck folder permissions in: "
-            "/nonexistent/scans\nQuitting...\n");
-  // Bad usage, around a folder that would run: nothing is touched.
-  ScratchFolder usable;
-  const std::string f = Quoted(usable.path());
-  for (const std::string& usage :
-       {std::string(), "--frobnicate " + f, "--jobs 0 " + f, "--jobs 1025 " + f,
-        "--jobs x " + f, f + " --jobs 2", std::string("--jobs"),
-        std::string("/nonexistent/scans")}) {
-    EXPECT_EQ(RunCli(usage).status, 2) << usage;
-  }
-  EXPECT_EQ(usable.Names(), std::vector<std::string>{});
-  // Bad usage says how to use it, on standard error.
-  EXPECT_EQ(RunCli("--frobnicate").out, "");
-  EXPECT_EQ(RunCli("--frobnicate", true).out.rfind("usage: veilmark-cli", 0),
-            0u);
-
-  ScratchFolder folder;
-  CFile other;
-  std::string error;
-  ASSERT_EQ(
-      OpenRecordFile(&other, (folder / "anonymous_record.csv").c_str(), &error),
-      RecordOpen::kOpened);
-  Result busy = RunCli(Quoted(folder.path()));
-  EXPECT_EQ(busy.status, 2);
-  EXPECT_EQ(busy.out,
-            "ERROR:Another run is using this folder: " + folder.path() + "\n");
-}
-
-TEST(Cli, VersionHelpAndAFolderStartingWithADash) {
-  Result version = RunCli("--version");
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "veilmark-cli " VEILMARK_VERSION "\n");
-  Result help = RunCli("--help");
-  EXPECT_EQ(help.status, 0);
-  for (const char* option : {"--jobs N", "--dry-run", "--help", "--version"}) {
-    EXPECT_NE(help.out.find(option), std::string::npos) << option;
-  }
-  ScratchFolder folder;
-  ASSERT_EQ(::mkdir((folder / "-scans").c_str(), 0777), 0);
-  EXPECT_EQ(RunCli("-- " + Quoted(folder / "-scans")).status, 0);
-  EXPECT_TRUE(Exists(folder / "-scans/anonymous_record.csv"));
-}
-
-// Several folders in one call, each its own run: a busy one and a missing
-// one say so, the others run, and the exit status is the highest. A folder
-// of one character is the absolute path of that folder.
-TEST(Cli, ManyFoldersEachAsItsOwnRun) {
-  ScratchFolder busy, good, parent;
-  good.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  two.Write("IM2.ima", noName);
   CFile other;
   std::string error;
   ASSERT_EQ(
       OpenRecordFile(&other, (busy / "anonymous_record.csv").c_str(), &error),
       RecordOpen::kOpened);
-  Result all = RunCli(Quoted(busy.path()) + " " + Quoted(good.path()) + " " +
-                      Quoted(parent / "missing"));
-  EXPECT_EQ(all.status, 2);
-  EXPECT_EQ(all.out,
-            "ERROR:Another run is using this folder: " + busy.path() +
-                "\nAnonymizing file: IM1.ima\nDone. 1 file(s) modified.\n"
-                "ERROR:Couldn't create/open anonymous_record.csv to store "
-                "original patient names in.\nCheck folder permissions in: " +
-                parent.path() + "/missing\nQuitting...\n");
-
-  ScratchFolder here;
-  here.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
-  Result dot = Shell("cd " + Quoted(here.path()) + " && " VEILMARK_CLI " .");
-  EXPECT_EQ(dot.status, 0);
-  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 1 file(s) modified.",
-                      dot.out);
-  EXPECT_TRUE(Exists(here / "ANONDN20070801.ima"));
+  std::filesystem::create_directory(dash / "-scans");
+  const std::string cannot =
+      "ERROR:Couldn't create/open anonymous_record.csv to store original "
+      "patient names in.\nCheck folder permissions in: ";
+  const std::string u = Quoted(usable.path());
+  const struct {
+    std::string arguments;
+    int status;
+    std::string out;
+  } cases[] = {
+      {"--jobs 1 -- " + Quoted(one.path()), 0,
+       "Anonymizing file: IM1.ima\nDone. 1 file(s) modified.\n"},
+      {"--dry-run " + Quoted(two.path()), 1,
+       "Anonymizing file: IM1.ima\n  -> ANONDN20070801.ima\nAnonymizing file: "
+       "IM2.ima\nERROR:No patient name in file: " +
+           two.path() + "/IM2.ima\nDry run: 1 file(s) would be modified.\n"},
+      {"''", 2, "ERROR:No folder selected.\n"},
+      // One character names a folder of the current one, here not there.
+      {"x", 2,
+       cannot + std::filesystem::current_path().string() + "/x\nQuitting...\n"},
+      {"--dry-run /nonexistent/scans", 2,
+       cannot + "/nonexistent/scans\nQuitting...\n"},
+      // A busy and a missing folder say so, the others run.
+      {Quoted(busy.path()) + " " + Quoted(one.path()) + " " +
+           Quoted(parent / "missing"),
+       2,
+       "ERROR:Another run is using this folder: " + busy.path() +
+           "\nAnonymizing file: ANONDN20070801.ima\nDone. 1 file(s) "
+           "modified.\n" +
+           cannot + parent.path() + "/missing\nQuitting...\n"},
+      {"-- " + Quoted(dash / "-scans"), 0, "Done. 0 file(s) modified.\n"},
+      {"--version", 0, "veilmark-cli " VEILMARK_VERSION "\n"},
+      // Bad usage, around a folder that would run, touches nothing.
+      {"", 2, ""},
+      {"--frobnicate " + u, 2, ""},
+      {"--jobs 0 " + u, 2, ""},
+      {"--jobs 1025 " + u, 2, ""},
+      {"--jobs x " + u, 2, ""},
+      {u + " --jobs 2", 2, ""},
+      {"--jobs", 2, ""},
+  };
+  for (const auto& c : cases) {
+    Result result = RunCli(c.arguments);
+    EXPECT_EQ(result.status, c.status) << c.arguments;
+    EXPECT_EQ(result.out, c.out) << c.arguments;
+  }
+  EXPECT_EQ(usable.Names(), std::vector<std::string>{});
+  EXPECT_EQ(RunCli("--frobnicate", true).out.substr(0, 19),
+            "usage: veilmark-cli");
+  const std::string help = RunCli("--help").out;
+  for (const char* option : {"--jobs N", "--dry-run", "--restore", "--help"}) {
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, option, help);
+  }
+  const std::string dot =
+      Shell("cd " + Quoted(two.path()) + " && " VEILMARK_CLI " .").out;
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 1 file(s) modified.", dot);
 }
 
 // The README's recipe for many folders, with GNU parallel on this machine:
@@ -221,10 +178,9 @@ TEST(Cli, GnuParallelRecipeTakesEachFolderOnce) {
     }
     promises.push_back(std::make_unique<Promise>(series));
   }
-  Result run = Shell(
-      "find " + Quoted(archive.path()) +
-      " -name '*.ima' -printf '%h\\0' | sort -zu | parallel -0 --will-cite "
-      "--jobs 4 " VEILMARK_CLI " --jobs 1 {}");
+  Result run = Shell("find " + Quoted(archive.path()) +
+                     " -name '*.ima' -printf '%h\\0' | sort -zu | parallel -0 "
+                     "--will-cite --jobs 4 " VEILMARK_CLI " --jobs 1 {}");
   EXPECT_EQ(run.status, 0) << run.out;
   for (const auto& promise : promises) {
     EXPECT_EQ(promise->Broken(), std::vector<std::string>{});
@@ -233,7 +189,7 @@ TEST(Cli, GnuParallelRecipeTakesEachFolderOnce) {
   }
 }
 
-// An undo as scripts use it: its exit statuses, and many folders.
+// An undo as scripts use it: its dry run, its exit statuses, many folders.
 TEST(Cli, RestoreExitStatus) {
   ScratchFolder none, done, failing;
   done.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
@@ -241,9 +197,7 @@ TEST(Cli, RestoreExitStatus) {
   EXPECT_EQ(RunCli(Quoted(done.path()) + " " + Quoted(failing.path())).status,
             0);
   ::unlink((failing / "ANONDN20070801.ima").c_str());
-  Result dry = RunCli("--restore --dry-run " + Quoted(done.path()));
-  EXPECT_EQ(dry.status, 0);
-  EXPECT_EQ(dry.out,
+  EXPECT_EQ(RunCli("--restore --dry-run " + Quoted(done.path())).out,
             "Restoring file: ANONDN20070801.ima\n  -> IM1.ima\nDry run: 1 "
             "file(s) would be restored.\n");
   Result all = RunCli("--restore " + Quoted(done.path()) + " " +
