@@ -36,16 +36,16 @@ Steering ReadSteering() {
   Steering steering;
   const char* text = getenv("VEILMARK_FAULTS");
   if (!text) return steering;
-  std::string spec = text;
-  const size_t at = spec.find('@');
+  std::string steer = text;
+  const size_t at = steer.find('@');
   if (at != std::string::npos) {
-    const size_t end = spec.find(':', at);
-    steering.part = spec.substr(at + 1, end - at - 1);
-    spec.erase(at, end - at);
+    const size_t end = steer.find(':', at);
+    steering.part = steer.substr(at + 1, end - at - 1);
+    steer.erase(at, end - at);
   }
   char op[32] = "";
-  if (sscanf(spec.c_str(), "kill:%31[a-z]:%d", op, &steering.nth) != 2 &&
-      sscanf(spec.c_str(), "signal:%31[a-z]:%d:%d", op, &steering.nth,
+  if (sscanf(steer.c_str(), "kill:%31[a-z]:%d", op, &steering.nth) != 2 &&
+      sscanf(steer.c_str(), "signal:%31[a-z]:%d:%d", op, &steering.nth,
              &steering.signal) != 3) {
     return steering;
   }
