@@ -78,19 +78,16 @@ int FolderRun::Workers(size_t files) const {
 bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
   const CString recordPath = folder_ + "/anonymous_record.csv";
   std::string reason;
-  RecordOpen opened;
-  if (options_.restore) {
-    // An undo needs a record; a dry one keeps no lock.
-    opened = OpenExistingRecord(&record_, recordPath, !options_.dryRun);
-    if (opened == RecordOpen::kOpenFailed) {
-      Error("No anonymous_record.csv to restore from in: %s",
-            static_cast<LPCTSTR>(folder_));
-      return false;
-    }
-  } else {
-    opened = options_.dryRun ? ProbeRecordFile(recordPath, folder_)
-                             : OpenRecordFile(&record_, recordPath, &reason);
+  if (options_.restore && !EntryExists(recordPath.str())) {
+    Error("No anonymous_record.csv to restore from in: %s",
+          static_cast<LPCTSTR>(folder_));
+    return false;
   }
+  // An undo takes the record that is there; a dry run keeps no lock.
+  const RecordOpen opened =
+      options_.dryRun    ? ProbeRecordFile(recordPath, folder_)
+      : options_.restore ? OpenExistingRecord(&record_, recordPath)
+                         : OpenRecordFile(&record_, recordPath, &reason);
   switch (opened) {
     case RecordOpen::kOpened:
       break;

@@ -172,9 +172,8 @@ RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
   return RecordOpen::kFailed;
 }
 
-RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path, bool write) {
-  return OpenLocked(record, path,
-                    write ? CFile::modeReadWrite : CFile::modeRead);
+RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path) {
+  return OpenLocked(record, path, CFile::modeReadWrite);
 }
 
 bool RewriteRecord(const CString& folder, CFile* record,

@@ -28,9 +28,9 @@ RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error);
 RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder);
 
 // Opens the record at `path`, which must exist, and locks it as
-// OpenRecordFile does, without writing anything; `write` opens it for
-// writing too. kOpenFailed when there is none.
-RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path, bool write);
+// OpenRecordFile does, without writing anything. kOpenFailed when there is
+// none.
+RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path);
 
 // One line of the record: the four fields, then CR LF. The original
 // patient name goes in up to its first zero byte.

@@ -5,7 +5,8 @@
 # dcmodify making the same edit with the same library, DCMTK (dcmodify -nb, which
 # flushes nothing), in ROUNDS alternating rounds after a warm-up, each run
 # on a fresh copy of the folder made before its timer starts:
-#   1. tmpfs (/dev/shm), BIG_FILES files of BIG_PIXELS pixel bytes;
+#   1. tmpfs (/dev/shm), BIG_FILES files of BIG_PIXELS pixel bytes; then
+#      each of ROUNDS runs over them undone (--restore), against the run;
 #   2. tmpfs, SMALL_FILES files of SMALL_PIXELS pixel bytes;
 #   3. the machine's disk (DISK, /var/tmp), the small files, dcmodify
 #      followed by one sync; each copy is synced before the timer starts.
@@ -152,6 +153,28 @@ sync
 
 side_by_side "tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "$work/big/source" "$BIG_FILES" veilmark dcmodify
 big_veilmark=$med_veilmark big_dcmodify=$med_dcmodify big_vs=$vs
+# The undo of each run on the big files, on the same copy, after it.
+say "tmpfs, $BIG_FILES x $BIG_PIXELS bytes: $ROUNDS runs, each undone"
+walls_run="" walls_undo=""
+for ((r = 1; r <= ROUNDS; r++)); do
+  rm -rf "$work/big/run" && cp -r "$work/big/source" "$work/big/run"
+  start=$EPOCHREALTIME
+  "$cli" "$work/big/run" >/dev/null
+  w1=$(seconds_since "$start")
+  check veilmark "$work/big/run" "$BIG_FILES"
+  start=$EPOCHREALTIME
+  "$cli" --restore "$work/big/run" >/dev/null
+  w2=$(seconds_since "$start")
+  if [ "$(find "$work/big/run" -maxdepth 1 -name 'IM*.ima' | wc -l)" -ne "$BIG_FILES" ]; then
+    echo "the undo did not put back all of $work/big/run" >&2
+    exit 1
+  fi
+  walls_run+=" $w1" walls_undo+=" $w2"
+  echo "round $r: run $w1 s, undo $w2 s"
+done
+rm -rf "$work/big/run"
+undo_run=$(median "$walls_run") undo_undo=$(median "$walls_undo")
+undo_vs=$(ratio "$undo_undo" "$undo_run")
 side_by_side "tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "$work/small/source" "$SMALL_FILES" veilmark dcmodify
 small_veilmark=$med_veilmark small_dcmodify=$med_dcmodify small_vs=$vs
 side_by_side "$DISK, $SMALL_FILES x $SMALL_PIXELS bytes" "$disk/small/source" "$SMALL_FILES" veilmark dcmodify_sync sync
@@ -236,6 +259,7 @@ echo
 echo "Summary, medians of $ROUNDS alternating rounds"
 echo "(load average before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg))"
 row "tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "veilmark-cli $big_veilmark s, dcmodify $big_dcmodify s: ${big_vs}x (target <= 1.0x: $(verdict "$big_vs" 1.0))"
+row "undo, tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "run $undo_run s, undo $undo_undo s: ${undo_vs}x (target <= 1.2x: $(verdict "$undo_vs" 1.2))"
 row "tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "veilmark-cli $small_veilmark s, dcmodify $small_dcmodify s: ${small_vs}x (target <= 1.0x: $(verdict "$small_vs" 1.0))"
 row "$DISK, $SMALL_FILES x $SMALL_PIXELS bytes" "veilmark-cli $disk_veilmark s, dcmodify + sync $disk_dcmodify s: ${disk_vs}x (target <= 1.0x: $(verdict "$disk_vs" 1.0))"
 row "flush calls per file, $DISK" "$flushes_per_file (target <= 0.1: $(verdict "$flushes_per_file" 0.1))"
