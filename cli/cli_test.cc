@@ -121,6 +121,8 @@ TEST(Cli, OutputAndExitStatus) {
       // One character names a folder of the current one, here not there.
       {"x", 2,
        cannot + std::filesystem::current_path().string() + "/x\nQuitting...\n"},
+      // Two characters make a folder, here one that is not there.
+      {"ab", 2, cannot + "ab\nQuitting...\n"},
       {"--dry-run /nonexistent/scans", 2,
        cannot + "/nonexistent/scans\nQuitting...\n"},
       // A busy and a missing folder say so, the others run.
