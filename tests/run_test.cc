@@ -13,6 +13,7 @@
 #include "anonymize/prepared_file.h"
 #include "anonymize/record_file.h"
 #include "anonymize/verified_save.h"
+#include "dcmtk/dcmdata/dcdeftag.h"
 #include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"
@@ -348,11 +349,17 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
   for (const char* name : kNames) bytes.push_back(ReadBytes(folder / name));
   Promise promise(folder.path());
   RunOver(folder);
-  // IM1.ima is a new series' first file; IM2.ima and IM3.ima are back as
-  // a run stopped before deleting them would have left them.
-  Fixture recycled = Patient("ROE^JANE", "20070901");
-  recycled.sopInstanceUid = "1.2.3.9";
-  folder.Write("IM1.ima", recycled);
+  // IM1.ima is a new series' first file, the old one's dataset and more;
+  // IM2.ima and IM3.ima are back as a run stopped before deleting them
+  // would have left them.
+  WriteBytes(folder / "IM1.ima", bytes[0]);
+  DcmFileFormat next;
+  ASSERT_TRUE(next.loadFile((folder / "IM1.ima").c_str()).good());
+  const Uint8 pixels[4] = {1, 2, 3, 4};
+  next.getDataset()->putAndInsertUint8Array(DCM_PixelData, pixels, 4);
+  ASSERT_TRUE(
+      next.saveFile((folder / "IM1.ima").c_str(), EXS_LittleEndianExplicit)
+          .good());
   WriteBytes(folder / "IM2.ima", bytes[1]);
   WriteBytes(folder / "IM3.ima", bytes[2]);
   ::chmod((folder / "IM3.ima").c_str(), 0444);
@@ -372,8 +379,10 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
   EXPECT_PRED_FORMAT2(testing::IsSubstring, "Anonymizing file: IM1.ima", log);
   EXPECT_EQ(result.failed, 1);
   EXPECT_EQ(dry.failed, 1);
-  EXPECT_FALSE(Exists(folder / "IM2.ima"));
-  EXPECT_EQ(StoredPatientName(folder / "ANONRE20070901.ima"), "ANONRE20070901");
+  EXPECT_FALSE(Exists(folder / "IM1.ima") || Exists(folder / "IM2.ima"));
+  int im1 = 0;  // its lines: the old file's, and the new one's
+  for (const auto& row : ReadRecord(folder)) im1 += row[0] == "IM1.ima";
+  EXPECT_EQ(im1, 2);
   // Each dataset once, but for the original kept read-only.
   EXPECT_EQ(promise.NotExactlyOnce(),
             std::vector<std::string>{"IM3.ima held 2 times"});
@@ -433,6 +442,8 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
   const auto before = Datasets(folder.path());
   RunOver(folder, Options(4));
   RunOver(folder, Options(4));
+  // The record keeps its mode, shared with the group on purpose.
+  ::chmod((folder / "anonymous_record.csv").c_str(), 0640);
   const std::string snapshot = Snapshot(folder);
   const std::string preview = RunOver(folder, Options(4, true, true));
   EXPECT_EQ(Snapshot(folder), snapshot);
@@ -446,7 +457,7 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
   struct stat st;
   ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 // What an undo cannot take back stays, with its line and an error line: a
@@ -464,16 +475,21 @@ TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
   folder.Write("IM1.ima", Patient("ROE^JANE", "20070901"));  // taken
   ::unlink((folder / "ANONDN20070802.ima").c_str());         // gone
   folder.Write("ANONDN20070803.ima", Patient("SOMEONE^ELSE", "20070803"));
-  WriteBytes(folder / "IM5.ima", putBack);  // stopped
+  ::chmod((folder / "ANONDN20070804.ima").c_str(), 0444);  // kept
+  WriteBytes(folder / "IM5.ima", putBack);                 // stopped
   WriteBytes(folder / "anonymous_record.csv",
-             ReadBytes(folder / "anonymous_record.csv") + "no,line\r\n");
+             ReadBytes(folder / "anonymous_record.csv") +
+                 "no,line\r\n../IM9.ima,../ANONDN20070809.ima,DOE^JOHN,"
+                 "ANONDN20070809\r\n");
   RunResult result;
   EXPECT_EQ(RunOver(folder, Options(1, false, true), &result),
+            "ERROR:Couldn't read line 8 of anonymous_record.csv\r\n"
             "ERROR:Couldn't read line 7 of anonymous_record.csv\r\n"
             "Restoring file: ANONDN20070805.ima\r\n"
             "Finishing earlier restore: deleted ANONDN20070805.ima (restored "
             "as IM5.ima)\r\n"
             "Restoring file: ANONDN20070804.ima\r\n"
+            "ERROR:Couldn't delete old file: FOLDER/ANONDN20070804.ima\r\n"
             "Restoring file: ANONDN20070803.ima\r\n"
             "ERROR:Patient name is no longer ANONDN20070803 in file: "
             "FOLDER/ANONDN20070803.ima\r\n"
@@ -484,18 +500,19 @@ TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
             "ERROR:Old file name is taken by another file: "
             "FOLDER/IM1.ima\r\n"
             "Done. 1 file(s) restored.\r\n");
-  EXPECT_EQ(result.failed, 4);
-  EXPECT_EQ(folder.Names(),
-            (Strings{"ANONDN20070801.ima", "ANONDN20070803.ima", "IM1.ima",
-                     "IM4.ima", "IM5.ima", "anonymous_record.csv"}));
+  EXPECT_EQ(result.failed, 6);
+  EXPECT_EQ(folder.Names(), (Strings{"ANONDN20070801.ima", "ANONDN20070803.ima",
+                                     "ANONDN20070804.ima", "IM1.ima", "IM4.ima",
+                                     "IM5.ima", "anonymous_record.csv"}));
   EXPECT_EQ(ReadBytes(folder / "IM5.ima"), putBack);
+  // Every line stays but the two undone.
   Rows rows = ReadRecord(folder);
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[0][1] + rows[1][1] + rows[2][1],
-            "ANONDN20070801.imaANONDN20070802.imaANONDN20070803.ima");
-  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv")
-                .substr(ReadBytes(folder / "anonymous_record.csv").size() - 9),
-            "no,line\r\n");
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(rows[0][1] + rows[1][1] + rows[2][1] + rows[3][1],
+            "ANONDN20070801.imaANONDN20070802.imaANONDN20070803.ima"
+            "ANONDN20070804.ima");
+  EXPECT_TRUE(rows[4].empty());
+  EXPECT_EQ(rows[5][0], "../IM9.ima");
 }
 
 TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {

@@ -56,6 +56,11 @@ INT_PTR DialogProbe::Run(CDialog* dialog,
 
 std::string DialogProbe::Title() const { return Utf8(window_->GetTitle()); }
 
+bool DialogProbe::Enabled(int id) const {
+  auto* control = Find<wxWindow>(window_, id);
+  return control && control->IsEnabled();
+}
+
 std::string DialogProbe::Label(int id) const {
   auto* button = Find<wxButton>(window_, id);
   return button ? Utf8(button->GetLabel()) : std::string();

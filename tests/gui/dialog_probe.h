@@ -24,8 +24,9 @@ class DialogProbe {
   static std::vector<std::uint8_t> PngPixels(const std::string& path);
 
   std::string Title() const;
-  // A button's label.
+  // A button's label; whether a control takes input.
   std::string Label(int id) const;
+  bool Enabled(int id) const;
   bool Resizable() const;
   // The widths of the window's icons that can be drawn.
   std::vector<int> IconWidths() const;

@@ -145,6 +145,8 @@ TEST(DialogWindow, StopExitEscapeAndTheCloseBoxEndARunEarly) {
         dlg.beforeShow = nullptr;
         title = probe.Title();
         label = probe.Label(IDC_ANONYMIZE);
+        EXPECT_FALSE(probe.Enabled(IDC_FOLDER) ||
+                     probe.Enabled(IDC_SELECT_FOLDER));
         const std::string how = way.how;
         if (how == "stop") probe.Click(IDC_ANONYMIZE);
         if (how == "exit") probe.Click(IDOK);
@@ -160,6 +162,8 @@ TEST(DialogWindow, StopExitEscapeAndTheCloseBoxEndARunEarly) {
       if (probe.IsOpen()) {
         EXPECT_EQ(probe.Label(IDC_ANONYMIZE), "Anonymize");
         EXPECT_EQ(probe.Title(), "Veilmark");
+        EXPECT_TRUE(probe.Enabled(IDC_FOLDER) &&
+                    probe.Enabled(IDC_SELECT_FOLDER));
       }
     });
     EXPECT_EQ(result, way.result == 0 ? IDCANCEL : way.result);
