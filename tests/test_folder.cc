@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -84,7 +87,16 @@ pid_t StartCli(const std::vector<std::string>& arguments,
 }
 
 int Finish(pid_t pid) {
+  // A program that hangs fails the test, and goes with it.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   int status = 0;
-  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1000;
+  while (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      ADD_FAILURE() << "veilmark-cli still runs after a minute";
+      kill(pid, SIGKILL);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (pid <= 0) return -1000;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
