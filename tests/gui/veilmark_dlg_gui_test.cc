@@ -136,13 +136,14 @@ TEST(DialogWindow, StopExitEscapeAndTheCloseBoxEndARunEarly) {
     WatchedDlg dlg;
     std::string title, label;
     int lines = 0;
+    bool acted = false;
     // The workers wait at their tenth file until the user has acted.
     faults::Scope held;
     held.HoldFrom(faults::Op::kCreateTemp, 10);
     const INT_PTR result = DialogProbe::Run(&dlg, [&](DialogProbe& probe) {
       dlg.beforeShow = [&] {
-        if (++lines < 3) return;
-        dlg.beforeShow = nullptr;
+        if (acted || ++lines < 3) return;
+        acted = true;
         title = probe.Title();
         label = probe.Label(IDC_ANONYMIZE);
         EXPECT_FALSE(probe.Enabled(IDC_FOLDER) ||
