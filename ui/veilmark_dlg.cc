@@ -2,6 +2,7 @@
 // hand-over of a run to the engine.
 #include "ui/veilmark_dlg.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <thread>
 
@@ -134,15 +135,20 @@ void CVeilmarkDlg::RunAnonymization() {
     queue.Close();
   });
   std::vector<LogLine> lines;
-  size_t done = 0, total = 0, shown = 0;
+  size_t done = 0, total = 0;
+  // The title, and the user's clicks and keys, are seen to a few times a
+  // second: each costs the window system more than a line of the log.
+  const auto kEvery = std::chrono::milliseconds(100);
+  auto seen = std::chrono::steady_clock::now() - kEvery;
   bool counted = false;
-  while (queue.Take(&lines, &done, &total, std::chrono::milliseconds(50))) {
-    if (total > 0 && (!counted || done != shown)) {
+  while (queue.Take(&lines, &done, &total, kEvery)) {
+    const auto now = std::chrono::steady_clock::now();
+    const bool look = now - seen >= kEvery;
+    if (total > 0 && (look || !counted)) {
+      counted = true;
       SetWindowText(
           ("Veilmark - " + Thousands(done) + " of " + Thousands(total))
               .c_str());
-      shown = done;
-      counted = true;
     }
     for (const LogLine& line : lines) {
       if (line.error) {
@@ -151,7 +157,10 @@ void CVeilmarkDlg::RunAnonymization() {
         AppendProgress("%s", static_cast<LPCTSTR>(line.message));
       }
     }
-    PumpWaitingMessages();
+    if (look) {
+      PumpWaitingMessages();
+      seen = now;
+    }
   }
   runner.join();
   m_run = nullptr;
