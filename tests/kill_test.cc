@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 #include "tests/promise.h"
@@ -34,12 +35,17 @@ void WriteOriginals(ScratchFolder* folder) {
   }
 }
 
-// The program over `folder` at four jobs, stopped as `faults` says.
+// The program over `folder` at four jobs, stopped as `faults` says; its
+// output goes to `log` when given.
 int Stopped(const ScratchFolder& folder, const std::string& faults,
-            bool restore = false) {
-  return Finish(
+            bool restore = false, std::string* log = nullptr) {
+  const std::string out = folder.path() + ".out";
+  const int status = Finish(
       StartCli({"--jobs", "4", restore ? "--restore" : "--", folder.path()},
-               faults, folder.path() + ".out"));
+               faults, out));
+  if (log) *log = ReadBytes(out);
+  std::filesystem::remove(out);
+  return status;
 }
 
 }  // namespace
@@ -73,12 +79,12 @@ TEST(Kill, EveryWindowOfTheCommitIsFinishedByTheNextRun) {
     ScratchFolder folder;
     folder.CopyFrom(original);
     Promise promise(folder.path());
-    EXPECT_EQ(Stopped(folder, step.faults), step.status);
+    std::string log;
+    EXPECT_EQ(Stopped(folder, step.faults, false, &log), step.status);
     EXPECT_EQ(promise.Broken(step.status > 0), std::vector<std::string>{});
     if (step.status > 0) {
       // The files under way were put in place, the others left as they
       // were, and the log says so.
-      const std::string log = ReadBytes(folder.path() + ".out");
       int notTakenUp = -1, modified = -1;
       const size_t stopped = log.find("\nStopped: ");
       ASSERT_NE(stopped, std::string::npos) << log;
