@@ -5,6 +5,7 @@
 // The same for an undo, finished by a second undo.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,13 +37,22 @@ void WriteOriginals(ScratchFolder* folder) {
 }
 
 // The program over `folder` at four jobs, stopped as `faults` says; its
-// output goes to `log` when given.
+// output goes to `log` when given. It may open 136 files, so that at most
+// 40 prepared files wait (64 + 8 per job are kept for other files): the 100
+// files are put in place in three groups or more, however fast the workers.
 int Stopped(const ScratchFolder& folder, const std::string& faults,
             bool restore = false, std::string* log = nullptr) {
+  struct rlimit limit;
+  getrlimit(RLIMIT_NOFILE, &limit);
+  const rlim_t open = limit.rlim_cur;
+  limit.rlim_cur = 136;
+  setrlimit(RLIMIT_NOFILE, &limit);
   const std::string out = folder.path() + ".out";
   const int status = Finish(
       StartCli({"--jobs", "4", restore ? "--restore" : "--", folder.path()},
                faults, out));
+  limit.rlim_cur = open;
+  setrlimit(RLIMIT_NOFILE, &limit);
   if (log) *log = ReadBytes(out);
   std::filesystem::remove(out);
   return status;
