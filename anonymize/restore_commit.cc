@@ -55,8 +55,7 @@ void RestoreCommit::Name(FileJob* job, int* restored) {
   CString line;
   line.Format("  -> %s", old.c_str());
   job->lines.push_back({false, line});
-  dryState_->written[old] = job->patientName;
-  dryState_->deleted.erase(old);
+  dryState_->Write(old, job->patientName);
   ++*restored;
 }
 
@@ -77,7 +76,7 @@ void RestoreCommit::DeleteCopies(FileJob* const* jobs, size_t count,
     }
     const char* path = job->fullPath;
     const bool deleted =
-        dryState_ && dryState_->written.count(job->fileName.str())
+        dryState_ && dryState_->Written(job->fileName.str())
             ? true
             : job->source.UnchangedAt(path) &&
                   (dryState_ ? DeletableFile(path) : DeleteFileA(path));
@@ -86,9 +85,6 @@ void RestoreCommit::DeleteCopies(FileJob* const* jobs, size_t count,
       continue;
     }
     job->lineDone = true;
-    if (dryState_) {
-      dryState_->written.erase(job->fileName.str());
-      dryState_->deleted.insert(job->fileName.str());
-    }
+    if (dryState_) dryState_->Delete(job->fileName.str());
   }
 }

@@ -39,8 +39,8 @@ bool OriginalIsBack(const CString& folder, const RecordEntry& entry) {
 // Whether the old name is free, as the folder would be by now in a dry run.
 bool OldNameFree(const CString& folder, const UndoState* dryState,
                  const std::string& name) {
-  if (dryState && dryState->written.count(name)) return false;
-  if (dryState && dryState->deleted.count(name)) return true;
+  if (dryState && dryState->Written(name)) return false;
+  if (dryState && dryState->Deleted(name)) return true;
   return ProbeName(folder.str() + "/" + name) == PublishResult::kDone;
 }
 
@@ -48,8 +48,9 @@ bool OldNameFree(const CString& folder, const UndoState* dryState,
 // nothing to load, only names to check.
 void PrepareWritten(const CString& folder, const UndoState& dryState,
                     FileJob* job) {
-  if (dryState.written.at(job->fileName.str()).str() !=
-      job->anonymousName.str()) {
+  CString patientName;
+  dryState.Written(job->fileName.str(), &patientName);
+  if (patientName.str() != job->anonymousName.str()) {
     NotTheCopy(job);
   } else if (!OldNameFree(folder, &dryState, job->newName.str())) {
     Taken(folder, job);
@@ -59,6 +60,31 @@ void PrepareWritten(const CString& folder, const UndoState& dryState,
 }
 
 }  // namespace
+
+bool UndoState::Written(const std::string& name, CString* patientName) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = written_.find(name);
+  if (found == written_.end()) return false;
+  if (patientName) *patientName = found->second;
+  return true;
+}
+
+bool UndoState::Deleted(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return deleted_.count(name) > 0;
+}
+
+void UndoState::Write(const std::string& name, const CString& patientName) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  written_[name] = patientName;
+  deleted_.erase(name);
+}
+
+void UndoState::Delete(const std::string& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  written_.erase(name);
+  deleted_.insert(name);
+}
 
 void Taken(const CString& folder, FileJob* job) {
   job->AddError("Old file name is taken by another file: %s",
@@ -85,7 +111,7 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 void PrepareRestore(const CString& folder, const UndoState* dryState,
                     const RecordEntry& entry, FileJob* job) {
   const char* path = job->fullPath;
-  if (dryState && dryState->written.count(job->fileName.str())) {
+  if (dryState && dryState->Written(job->fileName.str())) {
     PrepareWritten(folder, *dryState, job);
     return;
   }
@@ -93,7 +119,7 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
   thread_local std::string whole;
   DcmFileFormat file;
   std::string reason;
-  const bool gone = dryState && dryState->deleted.count(job->fileName.str());
+  const bool gone = dryState && dryState->Deleted(job->fileName.str());
   if (gone || !OpenAndLoad(path, &job->source, &whole, &file, &reason)) {
     job->source.ForgetBytes();
     job->source.Close();

@@ -5,6 +5,7 @@
 #define VEILMARK_ANONYMIZE_RESTORED_FILE_H_
 
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -13,10 +14,20 @@
 
 // What an undo that changes nothing would have done so far: the files it
 // would have written, with the patient name each would hold, and the files
-// it would have deleted.
-struct UndoState {
-  std::map<std::string, CString> written;
-  std::set<std::string> deleted;
+// it would have deleted. The workers read it while the committer writes it.
+class UndoState {
+ public:
+  // Whether the file `name` would have been written; its patient name then
+  // goes to `patientName` when given.
+  bool Written(const std::string& name, CString* patientName = nullptr) const;
+  bool Deleted(const std::string& name) const;
+  void Write(const std::string& name, const CString& patientName);
+  void Delete(const std::string& name);
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, CString> written_;
+  std::set<std::string> deleted_;
 };
 
 // The error line of an old file name that another file holds.
