@@ -22,15 +22,18 @@ const gid_t kStaff = 50;
 
 bool Root() { return geteuid() == 0; }
 
-// veilmark-cli on `folder` as an ordinary user with umask 022: its exit
-// status and output.
-int RunAsUser(const ScratchFolder& folder, std::string* out) {
-  std::string as = Root() ? "setpriv --reuid=65534 --regid=65534 "
-                            "--clear-groups "
-                          : "";
+// veilmark-cli on `folder` as an ordinary user with umask `mask`, in the
+// group staff too when `staff`: its exit status and output.
+int RunAsUser(const ScratchFolder& folder, std::string* out,
+              const char* mask = "022", bool staff = false) {
+  std::string as = Root()
+                       ? std::string("setpriv --reuid=65534 --regid=65534 ") +
+                             (staff ? "--groups=50 " : "--clear-groups ")
+                       : "";
   std::string log = folder.path() + ".log";
-  int status = std::system(("umask 022; " + as + VEILMARK_CLI " '" +
-                            folder.path() + "' > '" + log + "' 2>/dev/null")
+  int status = std::system(("umask " + std::string(mask) + "; " + as +
+                            VEILMARK_CLI " '" + folder.path() + "' > '" + log +
+                            "' 2>/dev/null")
                                .c_str());
   *out = ReadBytes(log);
   ::unlink(log.c_str());
@@ -45,6 +48,16 @@ const std::string kDaemonMayRead(
     "\x02\0\4\0\1\0\0\0"
     "\x04\0\0\0\xff\xff\xff\xff"
     "\x10\0\4\0\xff\xff\xff\xff"
+    "\x20\0\0\0\xff\xff\xff\xff",
+    44);
+
+// user::rw- user:daemon:rw- group::r-- mask::rw- other::---
+const std::string kDaemonMayWrite(
+    "\2\0\0\0"
+    "\x01\0\6\0\xff\xff\xff\xff"
+    "\x02\0\6\0\1\0\0\0"
+    "\x04\0\4\0\xff\xff\xff\xff"
+    "\x10\0\6\0\xff\xff\xff\xff"
     "\x20\0\0\0\xff\xff\xff\xff",
     44);
 
@@ -183,4 +196,22 @@ TEST(Permissions, CopiesTakeTheirOriginalsAccess) {
   struct stat record;
   ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &record), 0);
   EXPECT_EQ(record.st_mode & 0777, 0600u);
+}
+
+// A member of the file's group copying another user's file keeps the group
+// but cannot give the copy its owner or ACL: the group then gets what the
+// ACL gave the group itself (read), not what it gave the named user (the
+// mask, read and write).
+TEST(Permissions, AGroupKeptWithoutItsAclGetsNoMoreThanItHad) {
+  if (!Root()) GTEST_SKIP() << "SKIPPED: another user's files need root";
+  ScratchFolder folder;
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  ASSERT_EQ(::chown((folder / "IM1.ima").c_str(), 0, kStaff), 0);
+  ASSERT_EQ(::setxattr((folder / "IM1.ima").c_str(), "system.posix_acl_access",
+                       kDaemonMayWrite.data(), kDaemonMayWrite.size(), 0),
+            0);
+  ::chown(folder.path().c_str(), kNobody, kNobody);
+  std::string out;
+  EXPECT_EQ(RunAsUser(folder, &out, "002", true), 0) << out;
+  EXPECT_EQ(AccessOf(folder / "ANONDN20070801.ima"), "65534:50 0640  ");
 }
