@@ -44,12 +44,10 @@ bool OldNameFree(const CString& folder, const UndoState* dryState,
   return ProbeName(folder.str() + "/" + name) == PublishResult::kDone;
 }
 
-// A dry run's undo of a file that an earlier line of it would have written:
-// nothing to load, only names to check.
+// A dry run's undo of a file that an earlier line of it would have written
+// with `patientName`: nothing to load, only names to check.
 void PrepareWritten(const CString& folder, const UndoState& dryState,
-                    FileJob* job) {
-  CString patientName;
-  dryState.Written(job->fileName.str(), &patientName);
+                    const CString& patientName, FileJob* job) {
   if (patientName.str() != job->anonymousName.str()) {
     NotTheCopy(job);
   } else if (!OldNameFree(folder, &dryState, job->newName.str())) {
@@ -111,8 +109,9 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 void PrepareRestore(const CString& folder, const UndoState* dryState,
                     const RecordEntry& entry, FileJob* job) {
   const char* path = job->fullPath;
-  if (dryState && dryState->Written(job->fileName.str())) {
-    PrepareWritten(folder, *dryState, job);
+  CString written;
+  if (dryState && dryState->Written(job->fileName.str(), &written)) {
+    PrepareWritten(folder, *dryState, written, job);
     return;
   }
 
