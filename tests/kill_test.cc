@@ -48,11 +48,12 @@ int Stopped(const ScratchFolder& folder, const std::string& faults,
   limit.rlim_cur = 136;
   setrlimit(RLIMIT_NOFILE, &limit);
   const std::string out = folder.path() + ".out";
-  const int status = Finish(
+  const pid_t pid =
       StartCli({"--jobs", "4", restore ? "--restore" : "--", folder.path()},
-               faults, out));
-  limit.rlim_cur = open;
+               faults, out);
+  limit.rlim_cur = open;  // the program took the limit with it
   setrlimit(RLIMIT_NOFILE, &limit);
+  const int status = Finish(pid);
   if (log) *log = ReadBytes(out);
   std::filesystem::remove(out);
   return status;

@@ -89,14 +89,18 @@ pid_t StartCli(const std::vector<std::string>& arguments,
 int Finish(pid_t pid) {
   // A program that hangs fails the test, and goes with it.
   const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  if (pid <= 0) return -1000;
   int status = 0;
-  while (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+  pid_t waited;
+  while ((waited = waitpid(pid, &status, WNOHANG)) == 0) {
     if (std::chrono::steady_clock::now() > end) {
       ADD_FAILURE() << "veilmark-cli still runs after a minute";
       kill(pid, SIGKILL);
+      waited = waitpid(pid, &status, 0);
+      break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  if (pid <= 0) return -1000;
+  if (waited != pid) return -1000;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
