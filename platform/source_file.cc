@@ -38,7 +38,7 @@ void SourceFile::Close() {
 SourceFile::Result SourceFile::Open(const std::string& path,
                                     std::string* error) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
+  if (::lstat(path.c_str(), &st) != 0) {
     *error = strerror(errno);
     return kFailed;
   }
@@ -46,7 +46,9 @@ SourceFile::Result SourceFile::Open(const std::string& path,
 
   // The name may have changed kind since the look above: open without
   // blocking and look again at what was opened.
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  int fd = ::open(path.c_str(),
+                  O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+  if (fd < 0 && errno == ELOOP) return kNotRegular;
   if (fd < 0) {
     *error = strerror(errno);
     return kFailed;

@@ -1,7 +1,7 @@
 // An original file opened for reading, pinned for as long as it is loaded.
 //
-// Only regular files are accepted (a symbolic link counts as what it points
-// to), and nothing ever blocks on a FIFO or device. While the object lives,
+// Only regular files are accepted (a symbolic link is not one, whatever it
+// points to), and nothing ever blocks on a FIFO or device. While the object lives,
 // ReadPath() names the opened file itself, so a loader that reopens the file
 // later reads the same data even if its name was replaced meanwhile.
 #ifndef VEILMARK_PLATFORM_SOURCE_FILE_H_
