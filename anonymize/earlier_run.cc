@@ -2,7 +2,7 @@
 
 #include <cstdarg>
 
-#include "anonymize/element_value.h"
+#include "anonymize/dataset_text.h"
 #include "anonymize/record_file.h"
 #include "anonymize/same_dataset.h"
 #include "anonymize/verified_save.h"
@@ -16,18 +16,13 @@ bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
   std::string originalBytes, copyBytes, reason;
   SourceFile copy;
   DcmFileFormat originalFile, copyFile;
-  CString originalName, copyName;
   const bool same =
       OpenAndLoad(folder.str() + "/" + entry.oldFile.str(), original,
                   &originalBytes, &originalFile, &reason) &&
       OpenAndLoad(folder.str() + "/" + entry.newFile.str(), &copy, &copyBytes,
                   &copyFile, &reason) &&
-      ReadFirstValue(originalFile.getDataset(), DCM_PatientName,
-                     &originalName) &&
-      ReadFirstValue(copyFile.getDataset(), DCM_PatientName, &copyName) &&
-      // The record keeps a name up to its first zero byte.
-      std::string(static_cast<LPCTSTR>(originalName)) == entry.oldName.str() &&
-      copyName.str() == entry.newName.str() &&
+      HoldsRecordedName(originalFile.getDataset(), entry.oldName.str()) &&
+      HoldsRecordedName(copyFile.getDataset(), entry.newName.str()) &&
       SameButPatientName(&originalFile, &copyFile);
   original->ForgetBytes();
   return same;

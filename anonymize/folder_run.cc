@@ -16,6 +16,7 @@
 #include "anonymize/record_file.h"
 #include "anonymize/restore_commit.h"
 #include "anonymize/restored_file.h"
+#include "anonymize/toolkit_messages.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdict.h"
 #include "platform/durable_file.h"
@@ -136,7 +137,15 @@ void FolderRun::RunPipeline(
   dcmDataDict.isDictionaryLoaded();
   pipeline->Run(
       [&](size_t i, FileJob* job) {
+        ToolkitMessages messages;
         if (start(i, job)) prepare(i, job);
+        for (const ToolkitMessages::Message& message : messages.Take()) {
+          CString line;
+          line.Format(
+              "%s in file: %s (%s)", message.error ? "Error" : "Warning",
+              static_cast<LPCTSTR>(job->fullPath), message.text.c_str());
+          job->toolkitLines.push_back(line);
+        }
       },
       commit,
       [&](size_t i, FileJob* job, const std::string& error) {
@@ -147,6 +156,7 @@ void FolderRun::RunPipeline(
       },
       [&](FileJob* job) {
         for (const LogLine& line : job->lines) Add(line);
+        for (const CString& line : job->toolkitLines) log_->Toolkit(line);
         if (job->failed) ++result_.failed;
         done(job);
         log_->Count(++through_, total_);

@@ -17,6 +17,9 @@ struct FileJob {
   CString fullPath;
   // Its log lines so far: "Anonymizing file: ..." and its errors.
   std::vector<LogLine> lines;
+  // What DCMTK said of it, for standard error: "Warning in file: PATH
+  // (...)".
+  std::vector<CString> toolkitLines;
   bool failed = false;  // it got an error line
 
   // True while a verified copy waits to be put in place: in `tempPath`,

@@ -133,7 +133,7 @@ RecordOpen OpenLocked(CFile* record, LPCTSTR path, UINT flags) {
 bool RecordEntry::Usable() const {
   auto plain = [](const CString& name) {
     const std::string& text = name.str();
-    return UsableAsFileName(name) && text != "." && text != ".." &&
+    return StaysInFolder(name) && text != "." && text != ".." &&
            text.size() > 4 &&
            strcasecmp(text.c_str() + text.size() - 4, ".ima") == 0;
   };

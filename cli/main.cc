@@ -80,6 +80,9 @@ class PrintedLog : public RunLog {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
   }
+  void Toolkit(const CString& line) override {
+    std::fprintf(stderr, "%s\n", static_cast<LPCTSTR>(line));
+  }
 };
 
 bool ParseJobs(const char* text, int* jobs) {

@@ -241,8 +241,8 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
   folder.Write("j.ima", Patient("DOE^JOHN", "20070801"));
   ::chmod((folder / "j.ima").c_str(), 0444);
   log +=
-      "Anonymizing file: g.ima\r\nERROR:Couldn't load file: FOLDER/g.ima (No "
-      "such file or directory)\r\n"
+      "Anonymizing file: g.ima\r\nERROR:Couldn't load file: FOLDER/g.ima "
+      "(not a regular file)\r\n"
       "Anonymizing file: h.ima\r\nERROR:Couldn't load file: FOLDER/h.ima "
       "(not a regular file)\r\n"
       "Anonymizing file: i.ima\r\nERROR:Couldn't load file: FOLDER/i.ima "
@@ -556,4 +556,130 @@ TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {
         << cases[i].label;
   }
   EXPECT_EQ(Names(folder.path(), true).size(), std::size(cases));
+}
+
+// Names beyond ASCII, in the character sets scanners write and with the
+// element in other value representations: the anonymous name is made of
+// whole characters and written in the file's own character set, the file
+// name and the record are UTF-8, and an undo gives back every name byte for
+// byte, a record line of an earlier version (its bytes as stored) too.
+TEST(Run, EveryNameInItsOwnCharacterSet) {
+  const std::string date = "20070801";
+  struct Case {
+    const char* charset;
+    std::string name;  // as stored
+    DcmEVR vr;
+    std::string anonymous;  // UTF-8
+    std::string stored;     // the copy's patient name, as stored
+    std::string recorded;   // the record's original patient name
+  } cases[] = {
+      {"ISO_IR 192", "M\xc3\xbcller^Zo\xc3\xab", EVR_PN, "ANONM\xc3\xab",
+       "ANONM\xc3\xab", "M\xc3\xbcller^Zo\xc3\xab"},
+      {"ISO_IR 192", "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa", EVR_PN,
+       "ANON\xc3\x85"
+       "a",
+       "ANON\xc3\x85"
+       "a",
+       "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa"},
+      {"ISO_IR 100",
+       "\xd1\xfa\xf1"
+       "ez^Jos\xe9",
+       EVR_PN, "ANON\xc3\x91\xc3\xa9", "ANON\xd1\xe9",
+       "\xc3\x91\xc3\xba\xc3\xb1"
+       "ez^Jos\xc3\xa9"},
+      {"\\ISO 2022 IR 87",
+       "Yamada^Tarou=\x1b$B;3ED\x1b(B^\x1b$BB@O:\x1b(B=\x1b$B$d$^$@\x1b(B^"
+       "\x1b$B$?$m$&\x1b(B",
+       EVR_PN, "ANONY\xe3\x81\x86", "ANONY\x1b$B$&\x1b(B",
+       "Yamada^Tarou=\xe5\xb1\xb1\xe7\x94\xb0^\xe5\xa4\xaa\xe9\x83\x8e="
+       "\xe3\x82\x84\xe3\x81\xbe\xe3\x81\xa0^\xe3\x81\x9f\xe3\x82\x8d\xe3\x81"
+       "\x86"},
+      {"GB18030", "Wang^XiaoDong=\xcd\xf5^\xd0\xa1\xb6\xab", EVR_PN,
+       "ANONW\xe4\xb8\x9c", "ANONW\xb6\xab",
+       "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe4\xb8\x9c"},
+      {"\\ISO 2022 IR 149",
+       "Hong^Gildong=\x1b$)C\xfb\xf3^\x1b$)C\xd1\xce\xd4\xd7=\x1b$)C\xc8\xab^"
+       "\x1b$)C\xb1\xe6\xb5\xbf",
+       EVR_PN, "ANONH\xeb\x8f\x99", "ANONH\x1b$)C\xb5\xbf",
+       "Hong^Gildong=\xe6\xb4\xaa^\xe5\x90\x89\xe6\xb4\x9e=\xed\x99\x8d^"
+       "\xea\xb8\xb8\xeb\x8f\x99"},
+      // Written by systems that did not know the element (UN), or by
+      // mistake in another text VR: read as the text it holds.
+      {"", "Lastname^Firstname", EVR_UN, "ANONLe", "ANONLe",
+       "Lastname^Firstname"},
+      {"ISO_IR 100", "M\xfcller^Hans", EVR_LO, "ANONMs", "ANONMs",
+       "M\xc3\xbcller^Hans"},
+  };
+  ScratchFolder folder;
+  std::map<std::string, std::string> before;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    Fixture fixture = Patient(cases[i].name, date);
+    fixture.specificCharacterSet = cases[i].charset;
+    fixture.patientNameVr = cases[i].vr;
+    if (cases[i].vr == EVR_UN) fixture.studyDateVr = EVR_UN;
+    const std::string file = "IM" + std::to_string(i) + ".ima";
+    folder.Write(file, fixture);
+    before[file] = DatasetWithoutPatientName(folder / file);
+  }
+  // What cannot be read as text, written in the file's character set, or
+  // recorded so that it comes back exactly, is left as it is.
+  const struct {
+    const char* charset;
+    std::string name;
+    std::string message;
+  } refused[] = {
+      {"", "\xc4rger^Max",
+       "Anonymous patient name can't be written in the file's character set "
+       "(none)"},
+      {"ISO_IR 192", "Zo\xc3",
+       "Patient name is not text in the file's "
+       "character set (ISO_IR 192)"},
+      {"ISO_IR 999", "M\xfcller",
+       "Patient name is not text in the file's character set (ISO_IR 999)"},
+      {"\\ISO 2022 IR 87", "\x1b(BDOE^JOHN",
+       "Patient name can't be recorded exactly"},
+  };
+  std::string errors;
+  for (size_t i = 0; i < std::size(refused); ++i) {
+    Fixture fixture = Patient(refused[i].name, date);
+    fixture.specificCharacterSet = refused[i].charset;
+    const std::string file = "X" + std::to_string(i) + ".ima";
+    folder.Write(file, fixture);
+    errors += "Anonymizing file: " + file + "\r\nERROR:" + refused[i].message +
+              ": FOLDER/" + file + "\r\n";
+  }
+  // A copy and line as an earlier version left them: the bytes recorded.
+  folder.Write("ANONMX20070803.ima", Patient("ANONMX20070803", "20070803"));
+  WriteBytes(folder / "anonymous_record.csv",
+             kHeader + "OLD.ima,ANONMX20070803.ima,M\xfc^X,ANONMX20070803\r\n");
+  const Promise promise(folder.path());
+
+  const std::string log = RunOver(folder);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, errors, log);
+  Rows rows = ReadRecord(folder);
+  ASSERT_EQ(rows.size(), std::size(cases) + 1);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.recorded);
+    const std::string file = c.anonymous + date + ".ima";
+    EXPECT_EQ(StoredPatientName(folder / file), c.stored + date);
+    EXPECT_EQ(DatasetWithoutPatientName(folder / file),
+              before["IM" + std::to_string(i) + ".ima"]);
+    EXPECT_EQ(rows[i + 1],
+              (std::vector<std::string>{"IM" + std::to_string(i) + ".ima", file,
+                                        c.recorded, c.anonymous + date}));
+  }
+  EXPECT_EQ(
+      promise.UntouchedOriginals(),
+      (Strings{"ANONMX20070803.ima", "X0.ima", "X1.ima", "X2.ima", "X3.ima"}));
+
+  RunOver(folder, Options(0, false, true));
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
+  EXPECT_EQ(StoredPatientName(folder / "OLD.ima"), "M\xfc^X");
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string file = folder / "IM" + std::to_string(i) + ".ima";
+    EXPECT_EQ(StoredPatientName(file), cases[i].name);
+    EXPECT_EQ(DatasetWithoutPatientName(file),
+              before["IM" + std::to_string(i) + ".ima"]);
+  }
 }
