@@ -29,13 +29,6 @@ bool UsableAsFileName(const CString& name) {
   return true;
 }
 
-bool StaysInFolder(const CString& name) {
-  for (unsigned char c : name.str()) {
-    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
-  }
-  return true;
-}
-
 bool FileExtension(const CString& fileName, CString* extension) {
   int dot = fileName.Find('.');
   if (dot < 0) return false;

@@ -35,7 +35,9 @@ DatasetText::Read DatasetText::FirstValue(const DcmTagKey& key,
     *utf8 = *bytes;
     return kRead;
   }
-  return charset_.Decode(*bytes, utf8) ? kRead : kNotText;
+  if (charset_.Decode(*bytes, utf8)) return kRead;
+  utf8->clear();
+  return kNotText;
 }
 
 bool DatasetText::Encode(const std::string& utf8, std::string* bytes,

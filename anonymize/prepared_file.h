@@ -21,6 +21,8 @@ struct FileJob {
   // (...)".
   std::vector<CString> toolkitLines;
   bool failed = false;  // it got an error line
+  // An earlier run's copy, still as the record says: not taken up again.
+  bool leftAlone = false;
 
   // True while a verified copy waits to be put in place: in `tempPath`,
   // `bytes` long, already forced to the disk when `synced`.

@@ -93,9 +93,12 @@ void Taken(const CString& folder, FileJob* job) {
 }
 
 bool StartRestore(const CString& folder, const RecordEntry& entry,
-                  int lineNumber, FileJob* job) {
+                  FileJob* job) {
   if (!entry.Usable()) {
-    job->AddError("Couldn't read line %d of anonymous_record.csv", lineNumber);
+    job->AddError("Couldn't read line %d of anonymous_record.csv%s",
+                  entry.line,
+                  entry.strayReturn ? " (a carriage return without a line feed)"
+                                    : "");
     return false;
   }
   job->fileName = entry.newFile;
@@ -110,7 +113,8 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 }
 
 void PrepareRestore(const CString& folder, const UndoState* dryState,
-                    const RecordEntry& entry, FileJob* job) {
+                    const UndoEvidence& evidence, const RecordEntry& entry,
+                    FileJob* job) {
   const char* path = job->fullPath;
   CString written;
   if (dryState && dryState->Written(job->fileName.str(), &written)) {
@@ -125,7 +129,8 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
   if (gone || !OpenAndLoad(path, &job->source, &whole, &file, &reason)) {
     job->source.ForgetBytes();
     job->source.Close();
-    if (!gone && !EntryExists(path) && OriginalIsBack(folder, entry)) {
+    if (!gone && !EntryExists(path) && evidence.Holds(entry) &&
+        OriginalIsBack(folder, entry)) {
       CString line;
       line.Format("Finishing earlier restore: %s is back",
                   static_cast<LPCTSTR>(entry.oldFile));

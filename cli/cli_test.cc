@@ -130,8 +130,8 @@ TEST(Cli, OutputAndExitStatus) {
            Quoted(parent / "missing"),
        2,
        "ERROR:Another run is using this folder: " + busy.path() +
-           "\nAnonymizing file: ANONDN20070801.ima\nDone. 1 file(s) "
-           "modified.\n" +
+           "\nLeft 1 file(s) that an earlier run anonymized.\nDone. 0 "
+           "file(s) modified.\n" +
            cannot + parent.path() + "/missing\nQuitting...\n"},
       {"-- " + Quoted(dash / "-scans"), 0, "Done. 0 file(s) modified.\n"},
       {"--version", 0, "veilmark-cli " VEILMARK_VERSION "\n"},
