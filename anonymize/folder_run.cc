@@ -1,10 +1,10 @@
 #include "anonymize/folder_run.h"
 
 #include <algorithm>
-#include <map>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>

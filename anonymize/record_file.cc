@@ -51,11 +51,10 @@ bool ParseEntries(const std::string& text, std::vector<RecordEntry>* entries) {
   std::uint64_t begin = 0;
   int line = 1, firstLine = 1;  // lines as an editor counts them
   auto endLine = [&](size_t next, size_t breakBytes) {
-    const bool blank = fields.size() == 1 && fields[0].empty() && !wasQuoted &&
-                       !strayReturn;
-    const bool isHeader =
-        next - breakBytes - begin == header.size() &&
-        text.compare(begin, header.size(), header) == 0;
+    const bool blank =
+        fields.size() == 1 && fields[0].empty() && !wasQuoted && !strayReturn;
+    const bool isHeader = next - breakBytes - begin == header.size() &&
+                          text.compare(begin, header.size(), header) == 0;
     if (!blank && !isHeader) {
       RecordEntry entry;
       entry.begin = begin;

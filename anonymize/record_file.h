@@ -55,10 +55,10 @@ bool CloseRecordFile(CFile* record, std::string* error = nullptr);
 
 // One line of the record after its header.
 struct RecordEntry {
-  std::uint64_t begin = 0;  // where it starts in the file
-  std::uint64_t end = 0;    // where the next starts
-  int line = 0;             // the line it starts on, counted from 1
-  bool parsed = false;      // it holds the four fields
+  std::uint64_t begin = 0;   // where it starts in the file
+  std::uint64_t end = 0;     // where the next starts
+  int line = 0;              // the line it starts on, counted from 1
+  bool parsed = false;       // it holds the four fields
   bool strayReturn = false;  // it holds a CR without LF outside quotes
   CString oldFile, newFile, oldName, newName;
 

@@ -75,8 +75,7 @@ void RestoreCommit::Witness(FileJob* const* jobs, size_t count) {
     FileJob* job = jobs[i];
     if (!job->ready) continue;
     if (job->named) RemoveFile(folder_.str() + "/" + job->newName.str());
-    job->AddError("Couldn't write to anonymous_record.undo: %s",
-                  error.c_str());
+    job->AddError("Couldn't write to anonymous_record.undo: %s", error.c_str());
     job->named = job->ready = false;
   }
 }

@@ -95,10 +95,9 @@ void Taken(const CString& folder, FileJob* job) {
 bool StartRestore(const CString& folder, const RecordEntry& entry,
                   FileJob* job) {
   if (!entry.Usable()) {
-    job->AddError("Couldn't read line %d of anonymous_record.csv%s",
-                  entry.line,
-                  entry.strayReturn ? " (a carriage return without a line feed)"
-                                    : "");
+    job->AddError(
+        "Couldn't read line %d of anonymous_record.csv%s", entry.line,
+        entry.strayReturn ? " (a carriage return without a line feed)" : "");
     return false;
   }
   job->fileName = entry.newFile;

@@ -212,6 +212,10 @@ TEST(Cli, RestoreExitStatus) {
       all.out);
   EXPECT_TRUE(Exists(done / "IM1.ima"));
   EXPECT_EQ(RunCli("--restore " + Quoted(failing.path())).status, 1);
+  const Result missing = RunCli("--restore " + Quoted(none / "missing"));
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out, "ERROR:Couldn't list folder: " + none.path() +
+                             "/missing (No such file or directory)\n");
 }
 
 // What DCMTK says of a file goes to standard error with the file's name;

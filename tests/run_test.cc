@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <map>
 
@@ -235,8 +236,15 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
     log += "Anonymizing file: " + std::string(c.file) +
            ".ima\r\nERROR:" + c.message + ": FOLDER/" + c.file + ".ima\r\n";
   }
-  // Entries that are not files are refused before they are opened.
+  // Entries that are not files are refused before they are opened, links
+  // whatever they point to: a file of the folder is taken up once, under
+  // its own name, and one outside never.
   ASSERT_EQ(::symlink("/nonexistent", (folder / "g.ima").c_str()), 0);
+  ASSERT_EQ(::symlink("j.ima", (folder / "g2.ima").c_str()), 0);
+  ScratchFolder outside;
+  outside.Write("o.ima", Patient("ROE^JANE", "20070801"));
+  ASSERT_EQ(::symlink((outside / "o.ima").c_str(), (folder / "g3.ima").c_str()),
+            0);
   ASSERT_EQ(::mkdir((folder / "h.ima").c_str(), 0777), 0);
   ASSERT_EQ(::mkfifo((folder / "i.ima").c_str(), 0666), 0);
   // A read-only original is kept, but its copy counts.
@@ -245,6 +253,10 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
   log +=
       "Anonymizing file: g.ima\r\nERROR:Couldn't load file: FOLDER/g.ima "
       "(not a regular file)\r\n"
+      "Anonymizing file: g2.ima\r\nERROR:Couldn't load file: FOLDER/g2.ima "
+      "(not a regular file)\r\n"
+      "Anonymizing file: g3.ima\r\nERROR:Couldn't load file: FOLDER/g3.ima "
+      "(not a regular file)\r\n"
       "Anonymizing file: h.ima\r\nERROR:Couldn't load file: FOLDER/h.ima "
       "(not a regular file)\r\n"
       "Anonymizing file: i.ima\r\nERROR:Couldn't load file: FOLDER/i.ima "
@@ -252,7 +264,9 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
       "Anonymizing file: j.ima\r\nERROR:Couldn't delete old file: "
       "FOLDER/j.ima\r\nDone. 1 file(s) modified.\r\n";
   EXPECT_EQ(RunOver(folder), log);
-  EXPECT_EQ(folder.Names().size(), 12u);  // all ten, the copy and the record
+  // All twelve, the copy and the record.
+  EXPECT_EQ(folder.Names().size(), 14u);
+  EXPECT_EQ(outside.Names(), Strings{"o.ima"});
 
   // The listing takes only names with a dot; one without gets no copy.
   FileJob job;
@@ -488,58 +502,159 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
 }
 
 // What an undo cannot take back stays, with its line and an error line: a
-// name another file took since, a copy gone or changed, a line that does
-// not parse. An original put back by an undo that was stopped is known.
+// name another file took since, a copy gone (handed on, its original's name
+// since reused for a new scan of the same patient) or changed, a line that
+// does not parse. An original put back by an undo that was stopped is
+// known; a read-only copy beside it says so once.
 TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
   ScratchFolder folder;
-  for (int i = 1; i <= 5; ++i) {
+  for (int i = 1; i <= 6; ++i) {
     Fixture fixture = Patient("DOE^JOHN", "2007080" + std::to_string(i));
     fixture.sopInstanceUid = "1.2.3." + std::to_string(i);
     folder.Write("IM" + std::to_string(i) + ".ima", fixture);
   }
   const std::string putBack = ReadBytes(folder / "IM5.ima");
+  const std::string putBackReadOnly = ReadBytes(folder / "IM6.ima");
   RunOver(folder);
   folder.Write("IM1.ima", Patient("ROE^JANE", "20070901"));  // taken
-  ::unlink((folder / "ANONDN20070802.ima").c_str());         // gone
+  ::unlink((folder / "ANONDN20070802.ima").c_str());         // handed on
+  folder.Write("IM2.ima", Patient("DOE^JOHN", "20070802"));  // a new scan
   folder.Write("ANONDN20070803.ima", Patient("SOMEONE^ELSE", "20070803"));
   ::chmod((folder / "ANONDN20070804.ima").c_str(), 0444);  // kept
   WriteBytes(folder / "IM5.ima", putBack);                 // stopped
+  WriteBytes(folder / "IM6.ima", putBackReadOnly);
+  ::chmod((folder / "ANONDN20070806.ima").c_str(), 0444);
   WriteBytes(folder / "anonymous_record.csv",
              ReadBytes(folder / "anonymous_record.csv") +
                  "no,line\r\n../IM9.ima,../ANONDN20070809.ima,DOE^JOHN,"
                  "ANONDN20070809\r\n");
-  RunResult result;
+  const std::string expected =
+      "ERROR:Couldn't read line 9 of anonymous_record.csv\r\n"
+      "ERROR:Couldn't read line 8 of anonymous_record.csv\r\n"
+      "Restoring file: ANONDN20070806.ima\r\n"
+      "ERROR:Couldn't delete old file: FOLDER/ANONDN20070806.ima\r\n"
+      "Restoring file: ANONDN20070805.ima\r\n"
+      "Finishing earlier restore: deleted ANONDN20070805.ima (restored "
+      "as IM5.ima)\r\n"
+      "Restoring file: ANONDN20070804.ima\r\n"
+      "ERROR:Couldn't delete old file: FOLDER/ANONDN20070804.ima\r\n"
+      "Restoring file: ANONDN20070803.ima\r\n"
+      "ERROR:Patient name is no longer ANONDN20070803 in file: "
+      "FOLDER/ANONDN20070803.ima\r\n"
+      "Restoring file: ANONDN20070802.ima\r\n"
+      "ERROR:Couldn't load file: FOLDER/ANONDN20070802.ima (No such "
+      "file or directory)\r\n"
+      "Restoring file: ANONDN20070801.ima\r\n"
+      "ERROR:Old file name is taken by another file: "
+      "FOLDER/IM1.ima\r\n";
+  RunResult dry, result;
+  std::string preview = expected;
+  preview.insert(
+      preview.find("ERROR:Couldn't delete old file: FOLDER/ANONDN20070804"),
+      "  -> IM4.ima\r\n");
+  EXPECT_EQ(RunOver(folder, Options(1, true, true), &dry),
+            preview + "Dry run: 1 file(s) would be restored.\r\n");
   EXPECT_EQ(RunOver(folder, Options(1, false, true), &result),
-            "ERROR:Couldn't read line 8 of anonymous_record.csv\r\n"
-            "ERROR:Couldn't read line 7 of anonymous_record.csv\r\n"
-            "Restoring file: ANONDN20070805.ima\r\n"
-            "Finishing earlier restore: deleted ANONDN20070805.ima (restored "
-            "as IM5.ima)\r\n"
-            "Restoring file: ANONDN20070804.ima\r\n"
-            "ERROR:Couldn't delete old file: FOLDER/ANONDN20070804.ima\r\n"
-            "Restoring file: ANONDN20070803.ima\r\n"
-            "ERROR:Patient name is no longer ANONDN20070803 in file: "
-            "FOLDER/ANONDN20070803.ima\r\n"
-            "Restoring file: ANONDN20070802.ima\r\n"
-            "ERROR:Couldn't load file: FOLDER/ANONDN20070802.ima (No such "
-            "file or directory)\r\n"
-            "Restoring file: ANONDN20070801.ima\r\n"
-            "ERROR:Old file name is taken by another file: "
-            "FOLDER/IM1.ima\r\n"
-            "Done. 1 file(s) restored.\r\n");
-  EXPECT_EQ(result.failed, 6);
+            expected + "Done. 1 file(s) restored.\r\n");
+  EXPECT_EQ(result.failed, 7);
+  EXPECT_EQ(dry.failed, 7);
   EXPECT_EQ(folder.Names(), (Strings{"ANONDN20070801.ima", "ANONDN20070803.ima",
-                                     "ANONDN20070804.ima", "IM1.ima", "IM4.ima",
-                                     "IM5.ima", "anonymous_record.csv"}));
+                                     "ANONDN20070804.ima", "ANONDN20070806.ima",
+                                     "IM1.ima", "IM2.ima", "IM4.ima", "IM5.ima",
+                                     "IM6.ima", "anonymous_record.csv"}));
   EXPECT_EQ(ReadBytes(folder / "IM5.ima"), putBack);
-  // Every line stays but the two undone.
+  EXPECT_EQ(StoredPatientName(folder / "IM2.ima"), "DOE^JOHN");
+  // Every line stays but the one undone.
   Rows rows = ReadRecord(folder);
-  ASSERT_EQ(rows.size(), 6u);
-  EXPECT_EQ(rows[0][1] + rows[1][1] + rows[2][1] + rows[3][1],
-            "ANONDN20070801.imaANONDN20070802.imaANONDN20070803.ima"
-            "ANONDN20070804.ima");
-  EXPECT_TRUE(rows[4].empty());
-  EXPECT_EQ(rows[5][0], "../IM9.ima");
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[1][1], "ANONDN20070802.ima");
+  EXPECT_TRUE(rows[5].empty());
+  EXPECT_EQ(rows[6][0], "../IM9.ima");
+}
+
+// A record opened in a spreadsheet or an editor: its header gone or moved
+// by sorting, a line twice, blank lines at its end, a carriage return of
+// its own. Each is read as it is, or the line is refused by its number,
+// and the dry undo says exactly what the undo then does.
+TEST(Run, AnUndoReadsADamagedRecordOrNamesTheLine) {
+  const struct {
+    const char* label;
+    std::function<std::string(const std::vector<std::string>&)> damage;
+    const char* error;  // the undo's only error line, if any
+  } cases[] = {
+      {"no header",
+       [](const std::vector<std::string>& lines) {
+         return lines[1] + lines[2] + lines[3];
+       },
+       nullptr},
+      {"sorted",
+       [](const std::vector<std::string>& lines) {
+         return lines[1] + lines[2] + lines[0] + lines[3];
+       },
+       nullptr},
+      {"a line twice",
+       [](const std::vector<std::string>& lines) {
+         return lines[0] + lines[1] + lines[2] + lines[1] + lines[3];
+       },
+       nullptr},
+      {"blank lines at the end",
+       [](const std::vector<std::string>& lines) {
+         return lines[0] + lines[1] + lines[2] + lines[3] + "\r\n\r\n\n";
+       },
+       nullptr},
+      {"a stray carriage return",
+       [](const std::vector<std::string>& lines) {
+         return lines[0] + lines[1] + lines[2].substr(0, lines[2].size() - 2) +
+                "\r\r\n" + lines[3];
+       },
+       "ERROR:Couldn't read line 3 of anonymous_record.csv (a carriage return "
+       "without a line feed)\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ScratchFolder folder;
+    for (int i = 1; i <= 3; ++i) {
+      folder.Write("IM" + std::to_string(i) + ".ima",
+                   Patient("DOE^JOHN", "2007080" + std::to_string(i)));
+    }
+    const auto before = Datasets(folder.path());
+    RunOver(folder);
+    const std::string text = ReadBytes(folder / "anonymous_record.csv");
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find("\r\n", at) + 2;
+      lines.push_back(text.substr(at, end - at));
+      at = end;
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    WriteBytes(folder / "anonymous_record.csv", c.damage(lines));
+    RunResult dry, result;
+    std::string preview = RunOver(folder, Options(0, true, true), &dry);
+    const std::string log = RunOver(folder, Options(0, false, true), &result);
+    std::string expected;
+    for (size_t at = 0; at < preview.size();) {
+      const size_t end = preview.find("\r\n", at) + 2;
+      const std::string line = preview.substr(at, end - at);
+      if (line.compare(0, 5, "  -> ") != 0) expected += line;
+      at = end;
+    }
+    const size_t closing = expected.rfind("Dry run: ");
+    expected.replace(
+        closing, std::string::npos,
+        "Done. " + std::to_string(result.modified) + " file(s) restored.\r\n");
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(dry.errorLines, result.errorLines);
+    EXPECT_EQ(dry.modified, result.modified);
+    if (c.error) {
+      EXPECT_PRED_FORMAT2(testing::IsSubstring, c.error, log);
+      EXPECT_EQ(result.errorLines, 1);
+      EXPECT_EQ(ReadRecord(folder).size(), 1u);
+    } else {
+      EXPECT_EQ(result.errorLines, 0) << log;
+      EXPECT_TRUE(Datasets(folder.path()) == before);
+      EXPECT_EQ(ReadRecord(folder).size(), 0u);
+    }
+  }
 }
 
 TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {
