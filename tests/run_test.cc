@@ -127,7 +127,11 @@ TEST(Run, TheLogAndTheRecordGrowRunByRun) {
   EXPECT_EQ(Press(&dlg, folder), "Done. 0 file(s) modified.\r\n");
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
 
-  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  // A long value before the patient name: a second run reads past it.
+  Fixture first = Patient("DOE^JOHN", "20070801");
+  first.privateBytes = 100000;
+  first.privateGroup = 0x0009;
+  folder.Write("IM0001.ima", first);
   folder.Write("IM0002.ima", Patient("  SMITH^ANN  ", "        "));
   folder.Write("IM.0003.IMA", Patient("M\xFC^X", "20070803", 20000));
   const std::string before = DatasetWithoutPatientName(folder / "IM.0003.IMA");
