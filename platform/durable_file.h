@@ -57,7 +57,11 @@ class FolderHandle {
                       std::string* error = nullptr);
 
  private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // a HANDLE
+#else
   int fd_ = -1;
+#endif
 };
 
 enum class PublishResult { kDone, kNameTaken, kFailed };
