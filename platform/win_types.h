@@ -33,6 +33,9 @@ typedef void* HANDLE;
 #else
 #define MAX_PATH PATH_MAX
 #endif
+#ifdef INVALID_HANDLE_VALUE  // the system's, from <windows.h>: the same value
+#undef INVALID_HANDLE_VALUE
+#endif
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(-1))
 
 #endif  // VEILMARK_PLATFORM_WIN_TYPES_H_
