@@ -1,16 +1,30 @@
 #include "anonymize/anonymous_name.h"
 
-CString MakeAnonymousName(const CString& patientName,
-                          const CString& studyDate) {
-  // "ANON%c%c%s", built byte by byte so that no byte of the values is lost.
-  const std::string& name = patientName.str();
-  return CString("ANON") + CString(&name.front(), 1) +
-         CString(&name.back(), 1) + studyDate;
+CString MakeAnonymousName(const std::string& patientName,
+                          const std::string& studyDate) {
+  // "ANON%c%c%s", of whole characters: a character's bytes end where the
+  // next one's lead byte (not 10xxxxxx) begins.
+  auto continues = [&](size_t at) {
+    return (static_cast<unsigned char>(patientName[at]) & 0xC0) == 0x80;
+  };
+  size_t firstEnd = 1, lastBegin = patientName.size() - 1;
+  while (firstEnd < patientName.size() && continues(firstEnd)) ++firstEnd;
+  while (lastBegin > 0 && continues(lastBegin)) --lastBegin;
+  return CString("ANON" + patientName.substr(0, firstEnd) +
+                 patientName.substr(lastBegin) + studyDate);
 }
 
 bool UsableAsFileName(const CString& name) {
-  for (unsigned char c : name.str()) {
-    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
+  const std::string& text = name.str();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = text[i];
+    const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) < 0xA0;
+    if (c < 0x20 || c == 0x7F || c1 ||
+        std::string("/\\:*?\"<>|").find(static_cast<char>(c)) !=
+            std::string::npos) {
+      return false;
+    }
   }
   return true;
 }

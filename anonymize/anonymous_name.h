@@ -2,15 +2,23 @@
 #ifndef VEILMARK_ANONYMIZE_ANONYMOUS_NAME_H_
 #define VEILMARK_ANONYMIZE_ANONYMOUS_NAME_H_
 
+#include <string>
+
 #include "platform/cstring.h"
 
-// "ANON", the first and the last byte of `patientName`, then `studyDate`.
-// `patientName` must not be empty.
-CString MakeAnonymousName(const CString& patientName, const CString& studyDate);
+// "ANON", the first and the last character of `patientName`, then
+// `studyDate`, all UTF-8. `patientName` must not be empty.
+CString MakeAnonymousName(const std::string& patientName,
+                          const std::string& studyDate);
 
-// False when `name` holds a byte that no file name may hold or that would
-// lead out of the folder: '/', '\', NUL, other control bytes, DEL.
+// False when `name`, UTF-8, holds a character that a file name cannot hold
+// on Linux or Windows, or that would lead out of the folder: '/', '\',
+// ':', '*', '?', '"', '<', '>', '|', control characters (C0, DEL and C1).
 bool UsableAsFileName(const CString& name);
+
+// False when `name` holds a byte that would lead out of the folder, or no
+// name may hold: '/', '\', NUL, other control bytes, DEL.
+bool StaysInFolder(const CString& name);
 
 // The part of `fileName` from its first '.' on, or false when it has none.
 bool FileExtension(const CString& fileName, CString* extension);

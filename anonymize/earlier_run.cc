@@ -1,8 +1,10 @@
 #include "anonymize/earlier_run.h"
 
 #include <cstdarg>
+#include <map>
 
-#include "anonymize/element_value.h"
+#include "anonymize/dataset_text.h"
+#include "anonymize/file_head.h"
 #include "anonymize/record_file.h"
 #include "anonymize/same_dataset.h"
 #include "anonymize/verified_save.h"
@@ -12,25 +14,27 @@
 #include "platform/large_stack.h"
 
 bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
-                  SourceFile* original) {
+                  SourceFile* original, const std::string& copyPath) {
   std::string originalBytes, copyBytes, reason;
   SourceFile copy;
   DcmFileFormat originalFile, copyFile;
-  CString originalName, copyName;
   const bool same =
       OpenAndLoad(folder.str() + "/" + entry.oldFile.str(), original,
                   &originalBytes, &originalFile, &reason) &&
-      OpenAndLoad(folder.str() + "/" + entry.newFile.str(), &copy, &copyBytes,
-                  &copyFile, &reason) &&
-      ReadFirstValue(originalFile.getDataset(), DCM_PatientName,
-                     &originalName) &&
-      ReadFirstValue(copyFile.getDataset(), DCM_PatientName, &copyName) &&
-      // The record keeps a name up to its first zero byte.
-      std::string(static_cast<LPCTSTR>(originalName)) == entry.oldName.str() &&
-      copyName.str() == entry.newName.str() &&
+      OpenAndLoad(copyPath.empty() ? folder.str() + "/" + entry.newFile.str()
+                                   : copyPath,
+                  &copy, &copyBytes, &copyFile, &reason) &&
+      HoldsRecordedName(originalFile.getDataset(), entry.oldName.str()) &&
+      HoldsRecordedName(copyFile.getDataset(), entry.newName.str()) &&
       SameButPatientName(&originalFile, &copyFile);
   original->ForgetBytes();
   return same;
+}
+
+bool IsCopyOf(const std::string& path, const RecordEntry& entry) {
+  FileHead head;
+  return ReadHead(path, &head) &&
+         IsRecordedName(entry.newName.str(), head.nameBytes, head.name);
 }
 
 namespace {
@@ -51,20 +55,44 @@ CString Formatted(const char* format, ...) {
 void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
                      std::vector<RecordEntry>* entries,
                      std::vector<LogLine>* lines) {
-  if (entries->empty() || !HasLeftoverTempFiles(folder.str())) return;
+  if (entries->empty()) return;
+  const std::vector<std::string> temps = LeftoverTempFiles(folder.str());
+  if (temps.empty()) return;
   const std::string path = folder.str() + "/";
   size_t keep = entries->size();
-  while (keep > 0) {
-    const RecordEntry& entry = (*entries)[keep - 1];
-    if (!entry.Usable() ||
-        ProbeName(path + entry.newFile.str()) != PublishResult::kDone ||
-        !IsRegularFile(path + entry.oldFile.str())) {
-      break;
+  auto cut = [&] {
+    // The copies the stopped run never named, by the image they hold.
+    std::multimap<std::string, std::string> unnamed;
+    for (const std::string& temp : temps) {
+      FileHead head;
+      if (ReadHead(path + temp, &head)) {
+        unnamed.emplace(head.instanceUid, path + temp);
+      }
     }
-    --keep;
-  }
-  if (keep == entries->size()) return;
+    while (keep > 0) {
+      const RecordEntry& entry = (*entries)[keep - 1];
+      FileHead original;
+      if (!entry.Usable() ||
+          ProbeName(path + entry.newFile.str()) != PublishResult::kDone ||
+          !ReadHead(path + entry.oldFile.str(), &original)) {
+        return;
+      }
+      bool found = false;
+      const auto range = unnamed.equal_range(original.instanceUid);
+      for (auto copy = range.first; copy != range.second && !found; ++copy) {
+        SourceFile opened;
+        found = IsOriginalOf(folder, entry, &opened, copy->second);
+      }
+      if (!found) return;
+      --keep;
+    }
+  };
+  // Loading runs DCMTK, which needs a deep stack for deep files.
+  LargeStackThread thread;
   std::string error;
+  if (!thread.Start(cut, &error)) keep = entries->size();
+  thread.Join();
+  if (keep == entries->size()) return;
   if (!dryRun && !CutRecord(record, (*entries)[keep].begin, &error)) {
     lines->push_back(
         {true, Formatted("Couldn't write to anonymous_record.csv: %s",

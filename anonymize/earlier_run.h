@@ -32,16 +32,24 @@ struct EarlierRun {
 };
 
 // True when `folder` holds, under `entry`'s old name, the dataset of its
-// copy under the new name, with the entry's old patient name: the original
+// copy at `copyPath` (the entry's new name when empty), with the entry's
+// old patient name, and the copy holds the entry's new one: the original
 // and its anonymized copy, or the copy and the original put back. Leaves
 // the original open in `original`. Call it on a large stack.
 bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
-                  SourceFile* original);
+                  SourceFile* original, const std::string& copyPath = "");
+
+// True when the file at `path` is `entry`'s copy as the run that wrote the
+// line left it: it still carries the line's anonymous patient name. Reads
+// it only as far as that name. Call it on a large stack.
+bool IsCopyOf(const std::string& path, const RecordEntry& entry);
 
 // Cuts the record's last lines whose copies never got their names, left by
-// a run stopped after writing them (it left temporary files too), and takes
-// them out of `entries`, the record's lines as read. Their originals are
-// then taken up again. With `dryRun`, cuts nothing from the file.
+// a run stopped after writing them, and takes them out of `entries`, the
+// record's lines as read. A line is cut only when its copy is found among
+// the temporary files that run left, known by its dataset: a line whose
+// copy has simply left the folder stays. Their originals are then taken up
+// again. With `dryRun`, cuts nothing from the file.
 void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
                      std::vector<RecordEntry>* entries,
                      std::vector<LogLine>* lines);

@@ -1,14 +1,19 @@
-// Reading the two elements an anonymous name is made from.
+// Reading the elements an anonymous name is made from, as they are stored.
 #ifndef VEILMARK_ANONYMIZE_ELEMENT_VALUE_H_
 #define VEILMARK_ANONYMIZE_ELEMENT_VALUE_H_
 
+#include <string>
+
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcitem.h"
-#include "platform/cstring.h"
 
-// Reads the first value of the top-level element `key` of `item`, trailing
-// blanks removed, leading blanks kept. False when the element is absent or
-// its length in the file is 0; a value of blanks only reads as empty.
-bool ReadFirstValue(DcmItem* item, const DcmTagKey& key, CString* value);
+// The value of the top-level element `key` of `item` as stored, all its
+// values with their separators: the text of a string element without its
+// trailing padding, or the bytes of an element of unknown value
+// representation (UN, as an explicit VR file holds an element its writer
+// did not know), which are the text the element's own VR would read. False
+// when the element is absent, its length in the file is 0, or it holds
+// neither text nor bytes.
+bool ReadStoredValue(DcmItem* item, const DcmTagKey& key, std::string* value);
 
 #endif  // VEILMARK_ANONYMIZE_ELEMENT_VALUE_H_

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -16,6 +17,8 @@
 #include "anonymize/record_file.h"
 #include "anonymize/restore_commit.h"
 #include "anonymize/restored_file.h"
+#include "anonymize/toolkit_messages.h"
+#include "anonymize/undo_evidence.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdict.h"
 #include "platform/durable_file.h"
@@ -136,7 +139,15 @@ void FolderRun::RunPipeline(
   dcmDataDict.isDictionaryLoaded();
   pipeline->Run(
       [&](size_t i, FileJob* job) {
+        ToolkitMessages messages;
         if (start(i, job)) prepare(i, job);
+        for (const ToolkitMessages::Message& message : messages.Take()) {
+          CString line;
+          line.Format(
+              "%s in file: %s (%s)", message.error ? "Error" : "Warning",
+              static_cast<LPCTSTR>(job->fullPath), message.text.c_str());
+          job->toolkitLines.push_back(line);
+        }
       },
       commit,
       [&](size_t i, FileJob* job, const std::string& error) {
@@ -147,6 +158,7 @@ void FolderRun::RunPipeline(
       },
       [&](FileJob* job) {
         for (const LogLine& line : job->lines) Add(line);
+        for (const CString& line : job->toolkitLines) log_->Toolkit(line);
         if (job->failed) ++result_.failed;
         done(job);
         log_->Count(++through_, total_);
@@ -169,8 +181,12 @@ RunResult FolderRun::Run() {
   // is told by the record, which cannot be created in it.
   FolderHandle folderHandle;
   std::string reason;
-  if (folderHandle.Open(folder_.str(), &reason) == FolderHandle::kFailed) {
-    ListFailed(reason.c_str());
+  const FolderHandle::OpenResult opened =
+      folderHandle.Open(folder_.str(), &reason);
+  if (opened == FolderHandle::kFailed ||
+      (opened == FolderHandle::kMissing && options_.restore)) {
+    ListFailed(opened == FolderHandle::kFailed ? reason.c_str()
+                                               : "No such file or directory");
     return result_;
   }
   std::vector<RecordEntry> entries;
@@ -190,6 +206,10 @@ RunResult FolderRun::Run() {
     return result_;
   }
 
+  if (result_.leftAlone > 0) {
+    Progress("Left %d file(s) that an earlier run anonymized.",
+             result_.leftAlone);
+  }
   if (stopped_) {
     result_.stopped = true;
     Progress("Stopped: %d file(s) not taken up.", result_.notTakenUp);
@@ -224,6 +244,11 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
                              }),
               names.end());
   if (names.empty()) return;
+  // The copies earlier runs recorded, by name: the last line of each.
+  std::map<std::string, const RecordEntry*> copies;
+  for (const RecordEntry& entry : entries) {
+    if (entry.Usable()) copies[entry.newFile.str()] = &entry;
+  }
   total_ = names.size();
   log_->Count(0, total_);
   GroupCommit commit(folder_, &record_, folderHandle);
@@ -236,19 +261,42 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
         StartFile(folder_, job);
         return true;
       },
-      [&](size_t, FileJob* job) { PrepareFile(folder_, options_.dryRun, job); },
+      [&](size_t, FileJob* job) {
+        const auto copy = copies.find(job->fileName.str());
+        if (copy != copies.end() &&
+            IsCopyOf(job->fullPath.str(), *copy->second)) {
+          job->lines.clear();
+          job->leftAlone = true;
+          return;
+        }
+        PrepareFile(folder_, options_.dryRun, job);
+      },
       [&](FileJob* const* jobs, size_t count) {
         return options_.dryRun
                    ? dryCommit.Commit(jobs, count, &result_.modified)
                    : commit.Commit(jobs, count, &result_.modified);
       },
-      [](FileJob*) {});
+      [&](FileJob* job) { result_.leftAlone += job->leftAlone; });
 }
 
 void FolderRun::Restore(FolderHandle* folderHandle,
                         const std::vector<RecordEntry>& entries) {
   if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
   result_.started = true;
+  UndoEvidence evidence(folder_);
+  evidence.Read();
+  // A line the record holds more than once is taken back once, from the
+  // last of them: the others are the same line and go with it.
+  std::vector<size_t> sameAs(entries.size());
+  for (size_t k = entries.size(); k-- > 0;) {
+    sameAs[k] = k;
+    for (size_t later = k + 1; later < entries.size(); ++later) {
+      if (sameAs[later] == later && entries[later].SameLine(entries[k])) {
+        sameAs[k] = later;
+        break;
+      }
+    }
+  }
   // Lines are undone from the last to the first, in passes: a line whose
   // file an earlier one of its pass would put back or take away waits for
   // the next pass.
@@ -256,6 +304,7 @@ void FolderRun::Restore(FolderHandle* folderHandle,
   std::set<std::string> names;
   for (size_t k = entries.size(); k-- > 0;) {
     const RecordEntry& entry = entries[k];
+    if (sameAs[k] != k) continue;
     if (entry.Usable()) {
       if (names.count(entry.oldFile.str()) ||
           names.count(entry.newFile.str())) {
@@ -267,10 +316,11 @@ void FolderRun::Restore(FolderHandle* folderHandle,
     }
     passes.back().push_back(k);
   }
-  total_ = entries.size();
+  total_ = 0;
+  for (const std::vector<size_t>& pass : passes) total_ += pass.size();
   log_->Count(0, total_);
   UndoState dryState;
-  RestoreCommit commit(folder_, folderHandle,
+  RestoreCommit commit(folder_, folderHandle, &evidence,
                        options_.dryRun ? &dryState : nullptr);
   std::vector<bool> done(entries.size(), false);
   for (const std::vector<size_t>& pass : passes) {
@@ -283,21 +333,25 @@ void FolderRun::Restore(FolderHandle* folderHandle,
     RunPipeline(
         &pipeline,
         [&](size_t i, FileJob* job) {
-          return StartRestore(folder_, entries[pass[i]],
-                              static_cast<int>(pass[i]) + 2, job);
+          return StartRestore(folder_, entries[pass[i]], job);
         },
         [&](size_t i, FileJob* job) {
           PrepareRestore(folder_, options_.dryRun ? &dryState : nullptr,
-                         entries[pass[i]], job);
+                         evidence, entries[pass[i]], job);
         },
         [&](FileJob* const* jobs, size_t count) {
           return commit.Commit(jobs, count, &result_.modified);
         },
         [&](FileJob* job) { done[pass[committed++]] = job->lineDone; });
   }
+  for (size_t k = 0; k < entries.size(); ++k) done[k] = done[sameAs[k]];
+  if (options_.dryRun) return;
   std::string error;
-  if (!options_.dryRun && std::count(done.begin(), done.end(), true) > 0 &&
+  if (std::count(done.begin(), done.end(), true) > 0 &&
       !RewriteRecord(folder_, &record_, entries, done, &error)) {
     Error("Couldn't write to anonymous_record.csv: %s", error.c_str());
+    return;
   }
+  // The record no longer holds what the evidence tells of.
+  evidence.Remove();
 }

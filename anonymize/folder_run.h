@@ -46,6 +46,7 @@ struct RunResult {
   int errorLines = 0;    // in the whole run
   bool stopped = false;  // Stop() was called before the run ended
   int notTakenUp = 0;    // files a stop left as they were
+  int leftAlone = 0;     // copies an earlier run made, not taken up again
 };
 
 class FolderRun {

@@ -3,7 +3,7 @@
 #include <cstdarg>
 
 #include "anonymize/anonymous_name.h"
-#include "anonymize/element_value.h"
+#include "anonymize/dataset_text.h"
 #include "anonymize/verified_save.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
@@ -26,30 +26,56 @@ void FileJob::SaveFailed(const CString& folder) {
 
 namespace {
 
-// Reads the two elements of the loaded original and puts the anonymous
-// patient name in place; false with an error line when the file gets none.
+// Reads the two elements of the loaded original, as characters of its
+// character set, and puts the anonymous patient name in place; false with
+// an error line when the file gets none.
 bool Anonymize(FileJob* job, DcmFileFormat* file) {
   const char* path = job->fullPath;
   DcmDataset* dataset = file->getDataset();
-  if (!ReadFirstValue(dataset, DCM_PatientName, &job->patientName) ||
-      job->patientName.IsEmpty()) {
+  const DatasetText text(dataset);
+  std::string nameBytes, name, dateBytes, date;
+  const DatasetText::Read nameRead =
+      text.FirstValue(DCM_PatientName, &nameBytes, &name);
+  if (nameRead == DatasetText::kAbsent || nameBytes.empty()) {
     job->AddError("No patient name in file: %s", path);
     return false;
   }
-  CString studyDate;
-  if (!ReadFirstValue(dataset, DCM_StudyDate, &studyDate)) {
+  const DatasetText::Read dateRead =
+      text.FirstValue(DCM_StudyDate, &dateBytes, &date);
+  if (dateRead == DatasetText::kAbsent) {
     job->AddError("No study date in file: %s", path);
     return false;
   }
-  job->anonymousName = MakeAnonymousName(job->patientName, studyDate);
+  if (nameRead == DatasetText::kNotText || dateRead == DatasetText::kNotText) {
+    job->AddError(
+        "%s is not text in the file's character set (%s): %s",
+        nameRead == DatasetText::kNotText ? "Patient name" : "Study date",
+        text.Declared().c_str(), path);
+    return false;
+  }
+  job->patientName = name;
+  job->anonymousName = MakeAnonymousName(name, date);
   if (!UsableAsFileName(job->anonymousName)) {
     job->AddError("Anonymous patient name can't be used as a file name: %s",
                   path);
     return false;
   }
-  OFCondition put = dataset->putAndInsertString(
-      DcmTag(DCM_PatientName), static_cast<LPCTSTR>(job->anonymousName),
-      OFTrue);
+  // The record keeps the name as text: it must give back these very bytes.
+  std::string anonymousBytes, back;
+  if (name.find('\0') != std::string::npos || !text.Encode(name, &back) ||
+      back != nameBytes) {
+    job->AddError("Patient name can't be recorded exactly: %s", path);
+    return false;
+  }
+  if (!text.Encode(job->anonymousName.str(), &anonymousBytes, true)) {
+    job->AddError(
+        "Anonymous patient name can't be written in the file's character "
+        "set (%s): %s",
+        text.Declared().c_str(), path);
+    return false;
+  }
+  OFCondition put = dataset->putAndInsertString(DcmTag(DCM_PatientName),
+                                                anonymousBytes.c_str(), OFTrue);
   if (put.bad()) {
     job->AddError("Failed to insert new patient name %s in file %s",
                   static_cast<LPCTSTR>(job->anonymousName), path);

@@ -17,7 +17,12 @@ struct FileJob {
   CString fullPath;
   // Its log lines so far: "Anonymizing file: ..." and its errors.
   std::vector<LogLine> lines;
+  // What DCMTK said of it, for standard error: "Warning in file: PATH
+  // (...)".
+  std::vector<CString> toolkitLines;
   bool failed = false;  // it got an error line
+  // An earlier run's copy, still as the record says: not taken up again.
+  bool leftAlone = false;
 
   // True while a verified copy waits to be put in place: in `tempPath`,
   // `bytes` long, already forced to the disk when `synced`.

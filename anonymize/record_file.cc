@@ -41,18 +41,27 @@ bool Append(CFile* record, const std::string& bytes, std::uint64_t* start,
 }
 
 // Splits `text` into lines of fields as RecordField writes them; a line
-// ends at CR LF, or a lone LF, outside double quotes. True when `text` ends
-// inside double quotes.
+// ends at CR LF, or a lone LF, outside double quotes. Header lines, wherever
+// they stand (a record may have been sorted), and blank lines are no
+// lines of the record. True when `text` ends inside double quotes.
 bool ParseEntries(const std::string& text, std::vector<RecordEntry>* entries) {
+  static const std::string header(kRecordHeader, sizeof kRecordHeader - 3);
   std::vector<std::string> fields(1);
-  bool quoted = false, header = true;
+  bool quoted = false, wasQuoted = false, strayReturn = false;
   std::uint64_t begin = 0;
-  auto endLine = [&](size_t next) {
-    if (!header) {
+  int line = 1, firstLine = 1;  // lines as an editor counts them
+  auto endLine = [&](size_t next, size_t breakBytes) {
+    const bool blank =
+        fields.size() == 1 && fields[0].empty() && !wasQuoted && !strayReturn;
+    const bool isHeader = next - breakBytes - begin == header.size() &&
+                          text.compare(begin, header.size(), header) == 0;
+    if (!blank && !isHeader) {
       RecordEntry entry;
       entry.begin = begin;
       entry.end = next;
-      entry.parsed = fields.size() == 4;
+      entry.line = firstLine;
+      entry.strayReturn = strayReturn;
+      entry.parsed = fields.size() == 4 && !strayReturn;
       if (entry.parsed) {
         entry.oldFile = fields[0];
         entry.newFile = fields[1];
@@ -61,12 +70,14 @@ bool ParseEntries(const std::string& text, std::vector<RecordEntry>* entries) {
       }
       entries->push_back(entry);
     }
-    header = false;
     fields.assign(1, std::string());
+    wasQuoted = strayReturn = false;
     begin = next;
+    firstLine = line;
   };
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
+    if (c == '\n') ++line;
     if (quoted) {
       if (c != '"') {
         fields.back() += c;
@@ -77,18 +88,23 @@ bool ParseEntries(const std::string& text, std::vector<RecordEntry>* entries) {
         quoted = false;
       }
     } else if (c == '"' && fields.back().empty()) {
-      quoted = true;
+      quoted = wasQuoted = true;
     } else if (c == ',') {
       fields.emplace_back();
     } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      endLine(++i + 1);
+      ++line;
+      ++i;
+      endLine(i + 1, 2);
     } else if (c == '\n') {
-      endLine(i + 1);
+      endLine(i + 1, 1);
+    } else if (c == '\r') {
+      // Never written outside quotes: an editor's, or damage.
+      strayReturn = true;
     } else {
       fields.back() += c;
     }
   }
-  if (begin < text.size()) endLine(text.size());
+  if (begin < text.size()) endLine(text.size(), 0);
   return quoted;
 }
 
@@ -133,11 +149,17 @@ RecordOpen OpenLocked(CFile* record, LPCTSTR path, UINT flags) {
 bool RecordEntry::Usable() const {
   auto plain = [](const CString& name) {
     const std::string& text = name.str();
-    return UsableAsFileName(name) && text != "." && text != ".." &&
-           text.size() > 4 &&
+    return IsEntryName(text) && text.size() >= 4 &&
            strcasecmp(text.c_str() + text.size() - 4, ".ima") == 0;
   };
   return parsed && plain(oldFile) && plain(newFile);
+}
+
+bool RecordEntry::SameLine(const RecordEntry& other) const {
+  return parsed && other.parsed && oldFile.str() == other.oldFile.str() &&
+         newFile.str() == other.newFile.str() &&
+         oldName.str() == other.oldName.str() &&
+         newName.str() == other.newName.str();
 }
 
 void ParseRecordText(const std::string& text,

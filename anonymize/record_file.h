@@ -55,22 +55,27 @@ bool CloseRecordFile(CFile* record, std::string* error = nullptr);
 
 // One line of the record after its header.
 struct RecordEntry {
-  std::uint64_t begin = 0;  // where it starts in the file
-  std::uint64_t end = 0;    // where the next starts
-  bool parsed = false;      // it holds the four fields
+  std::uint64_t begin = 0;   // where it starts in the file
+  std::uint64_t end = 0;     // where the next starts
+  int line = 0;              // the line it starts on, counted from 1
+  bool parsed = false;       // it holds the four fields
+  bool strayReturn = false;  // it holds a CR without LF outside quotes
   CString oldFile, newFile, oldName, newName;
 
   // It parsed, and both its file names are plain ".ima" names of the
   // folder itself: what a record says is input like any other.
   bool Usable() const;
+  // Both parsed, and hold the same four fields.
+  bool SameLine(const RecordEntry& other) const;
 };
 
-// The lines of a record's text after its header, in order.
+// The lines of a record's text, in order: every line but blank ones and
+// those that are the header, wherever it stands.
 void ParseRecordText(const std::string& text,
                      std::vector<RecordEntry>* entries);
 
-// The lines of the open record after its header, in order; false with the
-// reason in `error` when it cannot be read.
+// The lines of the open record, as ParseRecordText gives them; false with
+// the reason in `error` when it cannot be read.
 bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
                        std::string* error);
 

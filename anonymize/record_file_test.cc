@@ -37,3 +37,39 @@ TEST(RecordFile, OnlyARegularFileInTheFolderIsOpened) {
             RecordOpen::kOpenFailed);
   EXPECT_FALSE(Exists(folder / "elsewhere.csv"));
 }
+
+// Every line a run can write reads back as it was written: names of the
+// bytes a file or patient name can hold, those the record quotes, line
+// breaks and tabs among them, whatever lines stand around it.
+TEST(RecordFile, EveryLineReadsBackAsWritten) {
+  const std::string alphabet[] = {"a", "Z", ",", "\"", "\r",       "\n",  "\t",
+                                  ".", " ", "^", "=",  "\xc3\xa9", "\xff"};
+  unsigned seed = 12345;
+  auto next = [&seed](unsigned bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  auto name = [&](bool file) {
+    std::string text;
+    for (unsigned n = next(9); n > 0; --n) text += alphabet[next(13)];
+    return file ? text + ".ima" : text + "x";
+  };
+  std::string text = kRecordHeader;
+  std::vector<std::vector<std::string>> written;
+  for (int i = 0; i < 2000; ++i) {
+    written.push_back({name(true), name(true), name(false), name(false)});
+    const auto& w = written.back();
+    text += RecordLine(w[0], w[1], w[2], w[3]);
+  }
+  std::vector<RecordEntry> entries;
+  ParseRecordText(text, &entries);
+  ASSERT_EQ(entries.size(), written.size());
+  for (size_t i = 0; i < written.size(); ++i) {
+    const RecordEntry& e = entries[i];
+    ASSERT_TRUE(e.parsed) << i;
+    EXPECT_EQ((std::vector<std::string>{e.oldFile.str(), e.newFile.str(),
+                                        e.oldName.str(), e.newName.str()}),
+              written[i]);
+    EXPECT_TRUE(e.Usable()) << i;
+  }
+}

@@ -1,5 +1,8 @@
 #include "anonymize/restore_commit.h"
 
+#include <string>
+#include <vector>
+
 #include "anonymize/group_commit.h"
 #include "platform/delete_file.h"
 
@@ -9,6 +12,7 @@ size_t RestoreCommit::Commit(FileJob* const* jobs, size_t count,
     SyncCopies(folder_, jobs, count, folderHandle_);
     Publish(jobs, count);
     SyncNames(jobs, count);
+    Witness(jobs, count);
   }
   DeleteCopies(jobs, count, restored);
   return count;
@@ -49,6 +53,33 @@ void RestoreCommit::SyncNames(FileJob* const* jobs, size_t count) {
   }
 }
 
+void RestoreCommit::Witness(FileJob* const* jobs, size_t count) {
+  std::vector<RecordEntry> lines;
+  for (size_t i = 0; i < count; ++i) {
+    const FileJob* job = jobs[i];
+    if (!job->ready) continue;
+    RecordEntry line;
+    line.parsed = true;
+    line.oldFile = job->newName;
+    line.newFile = job->fileName;
+    line.oldName = job->patientName;
+    line.newName = job->anonymousName;
+    lines.push_back(line);
+  }
+  std::vector<const RecordEntry*> entries;
+  for (const RecordEntry& line : lines) entries.push_back(&line);
+  std::string error;
+  if (evidence_->Add(entries, folderHandle_, &error)) return;
+  // Without the evidence, the copies stay; the originals put back go again.
+  for (size_t i = 0; i < count; ++i) {
+    FileJob* job = jobs[i];
+    if (!job->ready) continue;
+    if (job->named) RemoveFile(folder_.str() + "/" + job->newName.str());
+    job->AddError("Couldn't write to anonymous_record.undo: %s", error.c_str());
+    job->named = job->ready = false;
+  }
+}
+
 void RestoreCommit::Name(FileJob* job, int* restored) {
   if (job->inPlace) return;
   const std::string old = job->newName.str();
@@ -67,13 +98,6 @@ void RestoreCommit::DeleteCopies(FileJob* const* jobs, size_t count,
     if (!job->ready) continue;
     job->ready = false;
     if (job->named) ++*restored;
-    if (job->inPlace) {
-      CString line;
-      line.Format("Finishing earlier restore: deleted %s (restored as %s)",
-                  static_cast<LPCTSTR>(job->fileName),
-                  static_cast<LPCTSTR>(job->newName));
-      job->lines.push_back({false, line});
-    }
     const char* path = job->fullPath;
     const bool deleted =
         dryState_ && dryState_->Written(job->fileName.str())
@@ -83,6 +107,13 @@ void RestoreCommit::DeleteCopies(FileJob* const* jobs, size_t count,
     if (!deleted) {
       job->AddError("Couldn't delete old file: %s", path);
       continue;
+    }
+    if (job->inPlace) {
+      CString line;
+      line.Format("Finishing earlier restore: deleted %s (restored as %s)",
+                  static_cast<LPCTSTR>(job->fileName),
+                  static_cast<LPCTSTR>(job->newName));
+      job->lines.push_back({false, line});
     }
     job->lineDone = true;
     if (dryState_) dryState_->Delete(job->fileName.str());

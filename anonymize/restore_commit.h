@@ -4,7 +4,9 @@
 //   1. the group's copies are forced to the disk;
 //   2. each takes its old name, never replacing a file;
 //   3. the folder is forced to the disk;
-//   4. only then are the anonymized files deleted, and their record lines
+//   4. their record lines go to the undo's evidence (undo_evidence.h), on
+//      disk;
+//   5. only then are the anonymized files deleted, and their record lines
 //      done with (the undo writes the record anew once it is through).
 #ifndef VEILMARK_ANONYMIZE_RESTORE_COMMIT_H_
 #define VEILMARK_ANONYMIZE_RESTORE_COMMIT_H_
@@ -21,8 +23,11 @@ class RestoreCommit {
   // `folder`. With `dryState`, changes nothing and notes there what it
   // would have done.
   RestoreCommit(const CString& folder, FolderHandle* folderHandle,
-                UndoState* dryState)
-      : folder_(folder), folderHandle_(folderHandle), dryState_(dryState) {}
+                UndoEvidence* evidence, UndoState* dryState)
+      : folder_(folder),
+        folderHandle_(folderHandle),
+        evidence_(evidence),
+        dryState_(dryState) {}
 
   // Commits the `count` jobs in order and returns `count`; counts the files
   // put back in `restored`.
@@ -31,11 +36,13 @@ class RestoreCommit {
  private:
   void Publish(FileJob* const* jobs, size_t count);
   void SyncNames(FileJob* const* jobs, size_t count);
+  void Witness(FileJob* const* jobs, size_t count);
   void DeleteCopies(FileJob* const* jobs, size_t count, int* restored);
   void Name(FileJob* job, int* restored);  // what a dry run says
 
   CString folder_;
   FolderHandle* folderHandle_;
+  UndoEvidence* evidence_;
   UndoState* dryState_;
 };
 

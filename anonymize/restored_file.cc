@@ -1,8 +1,8 @@
 #include "anonymize/restored_file.h"
 
 #include "anonymize/anonymous_name.h"
+#include "anonymize/dataset_text.h"
 #include "anonymize/earlier_run.h"
-#include "anonymize/element_value.h"
 #include "anonymize/verified_save.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "platform/durable_file.h"
@@ -21,16 +21,19 @@ void NotTheCopy(FileJob* job) {
 // anonymous name.
 bool OriginalIsBack(const CString& folder, const RecordEntry& entry) {
   SourceFile source;
-  std::string bytes, reason;
+  std::string whole, reason, nameBytes, name, dateBytes, date;
   DcmFileFormat file;
-  CString name, date;
+  if (!OpenAndLoad(folder.str() + "/" + entry.oldFile.str(), &source, &whole,
+                   &file, &reason)) {
+    return false;
+  }
+  const DatasetText text(file.getDataset());
   const bool back =
-      OpenAndLoad(folder.str() + "/" + entry.oldFile.str(), &source, &bytes,
-                  &file, &reason) &&
-      ReadFirstValue(file.getDataset(), DCM_PatientName, &name) &&
-      !name.IsEmpty() &&
-      ReadFirstValue(file.getDataset(), DCM_StudyDate, &date) &&
-      std::string(static_cast<LPCTSTR>(name)) == entry.oldName.str() &&
+      text.FirstValue(DCM_PatientName, &nameBytes, &name) ==
+          DatasetText::kRead &&
+      !name.empty() &&
+      text.FirstValue(DCM_StudyDate, &dateBytes, &date) == DatasetText::kRead &&
+      IsRecordedName(entry.oldName.str(), nameBytes, name) &&
       MakeAnonymousName(name, date).str() == entry.newName.str();
   source.ForgetBytes();
   return back;
@@ -90,9 +93,11 @@ void Taken(const CString& folder, FileJob* job) {
 }
 
 bool StartRestore(const CString& folder, const RecordEntry& entry,
-                  int lineNumber, FileJob* job) {
+                  FileJob* job) {
   if (!entry.Usable()) {
-    job->AddError("Couldn't read line %d of anonymous_record.csv", lineNumber);
+    job->AddError(
+        "Couldn't read line %d of anonymous_record.csv%s", entry.line,
+        entry.strayReturn ? " (a carriage return without a line feed)" : "");
     return false;
   }
   job->fileName = entry.newFile;
@@ -107,7 +112,8 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 }
 
 void PrepareRestore(const CString& folder, const UndoState* dryState,
-                    const RecordEntry& entry, FileJob* job) {
+                    const UndoEvidence& evidence, const RecordEntry& entry,
+                    FileJob* job) {
   const char* path = job->fullPath;
   CString written;
   if (dryState && dryState->Written(job->fileName.str(), &written)) {
@@ -122,7 +128,8 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
   if (gone || !OpenAndLoad(path, &job->source, &whole, &file, &reason)) {
     job->source.ForgetBytes();
     job->source.Close();
-    if (!gone && !EntryExists(path) && OriginalIsBack(folder, entry)) {
+    if (!gone && !EntryExists(path) && evidence.Holds(entry) &&
+        OriginalIsBack(folder, entry)) {
       CString line;
       line.Format("Finishing earlier restore: %s is back",
                   static_cast<LPCTSTR>(entry.oldFile));
@@ -135,10 +142,16 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
     return;
   }
   DcmDataset* dataset = file.getDataset();
-  CString name;
-  if (!ReadFirstValue(dataset, DCM_PatientName, &name) ||
-      name.str() != job->anonymousName.str()) {
+  // The name goes back as the record holds it: text in the file's
+  // character set, or the bytes an earlier version recorded.
+  std::string oldName = job->patientName.str();
+  const bool asText = IsUtf8(oldName);
+  if (!HoldsRecordedName(dataset, job->anonymousName.str())) {
     NotTheCopy(job);
+  } else if (asText &&
+             !DatasetText(dataset).Encode(job->patientName.str(), &oldName)) {
+    job->AddError("Original patient name can't be written back exactly: %s",
+                  path);
   } else if (!OldNameFree(folder, dryState, entry.oldFile.str())) {
     // An undo stopped short may have put this very original back.
     SourceFile original;
@@ -148,8 +161,7 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
       Taken(folder, job);
     }
   } else if (dataset
-                 ->putAndInsertString(DcmTag(DCM_PatientName),
-                                      static_cast<LPCTSTR>(job->patientName),
+                 ->putAndInsertString(DcmTag(DCM_PatientName), oldName.c_str(),
                                       OFTrue)
                  .bad() ||
              !(dryState ? CopyWouldVerify(job->source, &file,

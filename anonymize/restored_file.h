@@ -11,6 +11,7 @@
 
 #include "anonymize/prepared_file.h"
 #include "anonymize/record_file.h"
+#include "anonymize/undo_evidence.h"
 
 // What an undo that changes nothing would have done so far: the files it
 // would have written, with the patient name each would hold, and the files
@@ -33,18 +34,20 @@ class UndoState {
 // The error line of an old file name that another file holds.
 void Taken(const CString& folder, FileJob* job);
 
-// Starts `job` as the undo of `entry`, line `lineNumber` of the record of
-// `folder`: its first log line "Restoring file: NEWNAME"; false, with an
-// error line instead, when the line cannot be read.
+// Starts `job` as the undo of `entry`, a line of the record of `folder`:
+// its first log line "Restoring file: NEWNAME"; false, with an error line
+// instead, when the line cannot be read.
 bool StartRestore(const CString& folder, const RecordEntry& entry,
-                  int lineNumber, FileJob* job);
+                  FileJob* job);
 
 // Takes `job`, started, to the error lines that say why its line cannot be
 // undone, or to a verified copy of the file with the old patient name in a
 // temporary file (none for a dry run, which `dryState` marks) to be named
 // `job->newName`, or, when an undo stopped short already put the original
-// back, to `inPlace`. Call it on a large stack.
+// back, to `inPlace`, or, when that undo's `evidence` shows it also
+// deleted the copy, to `lineDone`. Call it on a large stack.
 void PrepareRestore(const CString& folder, const UndoState* dryState,
-                    const RecordEntry& entry, FileJob* job);
+                    const UndoEvidence& evidence, const RecordEntry& entry,
+                    FileJob* job);
 
 #endif  // VEILMARK_ANONYMIZE_RESTORED_FILE_H_

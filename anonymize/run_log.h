@@ -20,6 +20,10 @@ class RunLog {
   // How far the run is: `done` of its `total` files are through. Called on
   // the same thread, as files get through.
   virtual void Count(size_t /*done*/, size_t /*total*/) {}
+  // What DCMTK said of a file, "Warning in file: PATH (...)", in the order
+  // of the log lines and on the same thread. Not a line of the log: a
+  // program that prints the log prints these on standard error.
+  virtual void Toolkit(const CString& /*line*/) {}
 };
 
 #endif  // VEILMARK_ANONYMIZE_RUN_LOG_H_

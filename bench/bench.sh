@@ -9,7 +9,9 @@
 #      each of ROUNDS runs over them undone (--restore), against the run;
 #   2. tmpfs, SMALL_FILES files of SMALL_PIXELS pixel bytes;
 #   3. the machine's disk (DISK, /var/tmp), the small files, dcmodify
-#      followed by one sync; each copy is synced before the timer starts.
+#      followed by one sync; each copy is synced before the timer starts;
+#   4. tmpfs, RERUN_FILES small files: a run, then a second run over the
+#      same folder, which finds every file anonymized already.
 # Then, on that disk: flush calls per file (strace), and the small files on
 # storage slowed by 5 ms per flush call (bench/slow_flush.c, LD_PRELOAD),
 # --jobs 1 (one file after the other, three flushes each) against the
@@ -27,6 +29,7 @@ BIG_FILES=${BIG_FILES:-1000}
 BIG_PIXELS=${BIG_PIXELS:-524288}
 SMALL_FILES=${SMALL_FILES:-2000}
 SMALL_PIXELS=${SMALL_PIXELS:-8192}
+RERUN_FILES=${RERUN_FILES:-10000}
 DISK=${DISK:-/var/tmp}
 SIZES=${SIZES:-"250 500 1000 2000"}
 SIZE_RUNS=${SIZE_RUNS:-3}
@@ -181,7 +184,31 @@ side_by_side "$DISK, $SMALL_FILES x $SMALL_PIXELS bytes" "$disk/small/source" "$
 disk_veilmark=$med_veilmark disk_dcmodify=$med_dcmodify disk_vs=$vs
 rm -rf "$work/big" "$work/small"
 
-# --- 4 and 5: flushes, and storage where they are slow -----------------------
+say "tmpfs, $RERUN_FILES x $SMALL_PIXELS bytes: $ROUNDS runs, each run again"
+mkdir -p "$work/rerun"
+"$fixtures" "$work/rerun/source" "$RERUN_FILES" "$SMALL_PIXELS"
+walls_run="" walls_rerun=""
+for ((r = 1; r <= ROUNDS; r++)); do
+  rm -rf "$work/rerun/run" && cp -r "$work/rerun/source" "$work/rerun/run"
+  start=$EPOCHREALTIME
+  "$cli" "$work/rerun/run" >/dev/null
+  w1=$(seconds_since "$start")
+  check veilmark "$work/rerun/run" "$RERUN_FILES"
+  start=$EPOCHREALTIME
+  "$cli" "$work/rerun/run" >"$work/rerun/log"
+  w2=$(seconds_since "$start")
+  if ! grep -q "^Left $RERUN_FILES file(s) that an earlier run anonymized.$" "$work/rerun/log"; then
+    echo "the second run did not leave the copies alone" >&2
+    exit 1
+  fi
+  walls_run+=" $w1" walls_rerun+=" $w2"
+  echo "round $r: run $w1 s, again $w2 s"
+done
+rerun_run=$(median "$walls_run") rerun_again=$(median "$walls_rerun")
+rerun_vs=$(ratio "$rerun_again" "$rerun_run")
+rm -rf "$work/rerun"
+
+# --- 5 and 6: flushes, and storage where they are slow -----------------------
 
 say "flush calls on $DISK (strace)"
 rm -rf "$disk/run" && cp -r "$disk/small/source" "$disk/run" && sync
@@ -206,7 +233,7 @@ slow_grouped=$(slow)
 echo "--jobs 1: $slow_one s, grouped: $slow_grouped s"
 rm -rf "$disk/run"
 
-# --- 6: seconds per file against folder size -------------------------------
+# --- 7: seconds per file against folder size -------------------------------
 
 read -r -a sizes <<<"$SIZES"
 declare -A size_wall
@@ -228,7 +255,7 @@ growth=$(ratio "$(per_file "${size_wall[$last]}" "$last")" \
   "$(per_file "${size_wall[$first]}" "$first")")
 if at_most "$growth" 1.25; then linear=met; else linear=MISSED; fi
 
-# --- 7: peak memory --------------------------------------------------------
+# --- 8: peak memory --------------------------------------------------------
 
 peak_kib() {  # peak_kib FOLDER COMMAND...: peak resident KiB on a fresh copy
   local source=$1
@@ -261,6 +288,7 @@ echo "(load average before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg
 row "tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "veilmark-cli $big_veilmark s, dcmodify $big_dcmodify s: ${big_vs}x (target <= 1.0x: $(verdict "$big_vs" 1.0))"
 row "undo, tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "run $undo_run s, undo $undo_undo s: ${undo_vs}x (target <= 1.2x: $(verdict "$undo_vs" 1.2))"
 row "tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "veilmark-cli $small_veilmark s, dcmodify $small_dcmodify s: ${small_vs}x (target <= 1.0x: $(verdict "$small_vs" 1.0))"
+row "again, tmpfs, $RERUN_FILES x $SMALL_PIXELS bytes" "run $rerun_run s, the same folder again $rerun_again s: ${rerun_vs}x (target <= 0.25x: $(verdict "$rerun_vs" 0.25))"
 row "$DISK, $SMALL_FILES x $SMALL_PIXELS bytes" "veilmark-cli $disk_veilmark s, dcmodify + sync $disk_dcmodify s: ${disk_vs}x (target <= 1.0x: $(verdict "$disk_vs" 1.0))"
 row "flush calls per file, $DISK" "$flushes_per_file (target <= 0.1: $(verdict "$flushes_per_file" 0.1))"
 row "5 ms per flush, $SMALL_FILES files" "--jobs 1 $slow_one s, grouped $slow_grouped s"

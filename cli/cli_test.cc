@@ -130,8 +130,8 @@ TEST(Cli, OutputAndExitStatus) {
            Quoted(parent / "missing"),
        2,
        "ERROR:Another run is using this folder: " + busy.path() +
-           "\nAnonymizing file: ANONDN20070801.ima\nDone. 1 file(s) "
-           "modified.\n" +
+           "\nLeft 1 file(s) that an earlier run anonymized.\nDone. 0 "
+           "file(s) modified.\n" +
            cannot + parent.path() + "/missing\nQuitting...\n"},
       {"-- " + Quoted(dash / "-scans"), 0, "Done. 0 file(s) modified.\n"},
       {"--version", 0, "veilmark-cli " VEILMARK_VERSION "\n"},
@@ -212,4 +212,30 @@ TEST(Cli, RestoreExitStatus) {
       all.out);
   EXPECT_TRUE(Exists(done / "IM1.ima"));
   EXPECT_EQ(RunCli("--restore " + Quoted(failing.path())).status, 1);
+  const Result missing = RunCli("--restore " + Quoted(none / "missing"));
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out, "ERROR:Couldn't list folder: " + none.path() +
+                             "/missing (No such file or directory)\n");
+}
+
+// What DCMTK says of a file goes to standard error with the file's name;
+// standard output keeps the log's lines alone.
+TEST(Cli, ToolkitWarningsNameTheirFile) {
+  ScratchFolder folder, out;
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801", 8));
+  // Pixel data one byte short of an even length.
+  std::string bytes = ReadBytes(folder / "IM1.ima");
+  const size_t length = bytes.find(std::string("\xe0\x7f\x10\0OW", 6)) + 8;
+  bytes[length] = 7;
+  bytes.pop_back();
+  WriteBytes(folder / "IM1.ima", bytes);
+  Result result =
+      RunCli(Quoted(folder.path()) + " 2>" + Quoted(out / "errors"), true);
+  EXPECT_EQ(result.out,
+            "Anonymizing file: IM1.ima\nDone. 1 file(s) modified.\n");
+  EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                      "Warning in file: " + folder.path() +
+                          "/IM1.ima (DcmItem: Length of element (7fe0,0010) "
+                          "is not a multiple of 2 (VR=OW))\n",
+                      ReadBytes(out / "errors"));
 }

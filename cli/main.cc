@@ -80,6 +80,9 @@ class PrintedLog : public RunLog {
     text += '\n';
     WriteOutput(Output::kStandard, text);
   }
+  void Toolkit(const CString& line) override {
+    std::fprintf(stderr, "%s\n", static_cast<LPCTSTR>(line));
+  }
 };
 
 bool ParseJobs(const char* text, int* jobs) {

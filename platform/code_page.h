@@ -31,12 +31,10 @@ enum class CodePage {
 
 // Converts `bytes`, text in `page`, to UTF-8. False when they are not valid
 // text in `page`.
-bool CodePageToUtf8(CodePage page, const std::string& bytes,
-                    std::string* utf8);
+bool CodePageToUtf8(CodePage page, const std::string& bytes, std::string* utf8);
 
 // Converts `utf8` to `page`. False when it is not valid UTF-8 or holds a
 // character that `page` does not have.
-bool Utf8ToCodePage(CodePage page, const std::string& utf8,
-                    std::string* bytes);
+bool Utf8ToCodePage(CodePage page, const std::string& utf8, std::string* bytes);
 
 #endif  // VEILMARK_PLATFORM_CODE_PAGE_H_

@@ -29,8 +29,8 @@ bool GiveAccessAt(const std::string& path, const FileAccess& access,
 // Removes the files of that form from `folder`: what a run that was killed
 // left behind. Only for a caller that knows no other run uses the folder.
 void RemoveLeftoverTempFiles(const std::string& folder);
-// Whether `folder` holds such files.
-bool HasLeftoverTempFiles(const std::string& folder);
+// The names of such files in `folder`.
+std::vector<std::string> LeftoverTempFiles(const std::string& folder);
 
 // Forces the data of the file at `path` to the disk.
 bool SyncFile(const std::string& path, std::string* error = nullptr);
@@ -85,6 +85,10 @@ bool CanCreateFilesIn(const std::string& folder);
 bool EntryExists(const std::string& path);
 // Whether `path` names a regular file itself, not through a link.
 bool IsRegularFile(const std::string& path);
+
+// Whether `name` can only name an entry of a folder itself: not empty, not
+// "." or "..", nothing that separates folders or ends a name.
+bool IsEntryName(const std::string& name);
 
 // Removes `path`; quiet if it is already gone.
 void RemoveFile(const std::string& path);

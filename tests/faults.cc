@@ -192,6 +192,11 @@ int stat(const char* path, struct stat* st) {
   return Pass(Call(Op::kStat, path)) ? -1 : real(path, st);
 }
 
+int lstat(const char* path, struct stat* st) {
+  static auto real = Next<int (*)(const char*, struct stat*)>("lstat");
+  return Pass(Call(Op::kStat, path)) ? -1 : real(path, st);
+}
+
 int open(const char* path, int flags, ...) {
   static auto real = Next<int (*)(const char*, int, ...)>("open");
   mode_t mode = 0;

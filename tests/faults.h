@@ -19,7 +19,7 @@
 namespace faults {
 
 enum class Op {
-  kStat,         // stat(): a run's first look at an original
+  kStat,         // stat() or lstat(): a run's first look at an original
   kOpen,         // open()
   kCreateTemp,   // mkostemps(): a temporary file about to be made
   kWrite,        // write() to a file

@@ -71,22 +71,34 @@ std::string DeeplyNested(int levels, Encoding encoding) {
 
 }  // namespace
 
+// Whatever a run records, its undo reads back: names of any bytes, with
+// the characters the record quotes, line breaks and tabs included.
 TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
   ScratchFolder folder;
   const std::vector<std::string> names = {
-      "IM\xFF\xFE.ima",      "my scan 1.ima", "-rf.ima",
-      "it's \"quoted\".ima", "a,b,c.ima",     std::string(251, 'n') + ".ima"};
+      "IM\xFF\xFE.ima",
+      "my scan 1.ima",
+      "-rf.ima",
+      "it's \"quoted\".ima",
+      "a,b,c.ima",
+      std::string(251, 'n') + ".ima",
+      ".ima",
+      "tab\there.ima",
+      "line\nbreak\r.ima",
+      ".hidden.ima",
+      "M\xc3\xbcller \xe5\xb1\xb1\xe7\x94\xb0.ima"};
   for (size_t i = 0; i < names.size(); ++i) {
     // Quoted in the record.
-    folder.Write(names[i],
-                 Patient("DOE,\"JR\"^JOHN", "2007080" + std::to_string(i)));
+    folder.Write(names[i], Patient(i % 2 ? "DOE,\"JR\"^JOHN" : "DOE\r\n\t^JOHN",
+                                   "200708" + std::to_string(10 + i)));
   }
   // A new name at the length limit, and one past it.
   folder.Write("long.ima", Patient("DOE^JOHN", std::string(245, '7')));
   folder.Write("longer.ima", Patient("DOE^JOHN", std::string(300, '7')));
+  const auto before = Datasets(folder.path());
   Promise promise(folder.path());
   const std::string log = RunLogged(folder.path()).log;
-  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 7 file(s) modified.", log);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 12 file(s) modified.", log);
   EXPECT_PRED_FORMAT2(testing::IsSubstring,
                       "ERROR:Couldn't save new file: " + folder.path() +
                           "/ANONDN" + std::string(300, '7') + ".ima\r\n",
@@ -102,7 +114,17 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
   std::sort(recorded.begin(), recorded.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(recorded, expected);
-  EXPECT_EQ(rows[0][2], "DOE,\"JR\"^JOHN");
+  EXPECT_EQ(rows[0][2], "DOE\r\n\t^JOHN");
+  EXPECT_EQ(rows[1][2], "DOE,\"JR\"^JOHN");
+
+  RunOptions undo;
+  undo.restore = true;
+  const std::string undone = RunLogged(folder.path(), undo).log;
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 12 file(s) restored.",
+                      undone);
+  EXPECT_TRUE(Datasets(folder.path()) == before) << undone;
+
+  EXPECT_EQ(ReadRecord(folder).size(), 0u);
 }
 
 TEST(HostileInput, DeepSequencesAreTakenUpToALimit) {

@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -154,5 +155,42 @@ TEST(Kill, AnUndoIsFinishedByTheNextUndo) {
     EXPECT_TRUE(Datasets(folder.path()) == before);
     EXPECT_EQ(ReadRecord(folder).size(), 0u);
     EXPECT_EQ(folder.Names().size(), before.size() + 1);
+  }
+}
+
+// Copies handed on (moved out of the folder) after a kill: the next run
+// keeps their lines, the only key to them, however many temporary files
+// the kill left, and takes up again the originals still there.
+TEST(Kill, ARerunKeepsTheLinesOfCopiesHandedOn) {
+  ScratchFolder original;
+  WriteOriginals(&original);
+  for (const char* step :
+       {"kill:rename:3", "kill:unlink:4", "kill:rename:60"}) {
+    SCOPED_TRACE(step);
+    ScratchFolder folder, elsewhere;
+    folder.CopyFrom(original);
+    EXPECT_EQ(Stopped(folder, step), -SIGKILL);
+    std::set<std::string> moved;
+    for (const std::string& name : Names(folder.path(), true)) {
+      if (name.compare(0, 4, "ANON") != 0) continue;
+      std::filesystem::rename(folder / name, elsewhere / name);
+      moved.insert(name);
+    }
+    ASSERT_FALSE(moved.empty());
+    Rows handedOn;
+    for (const auto& row : ReadRecord(folder)) {
+      if (!row.empty() && moved.count(row[1])) handedOn.push_back(row);
+    }
+    ASSERT_EQ(handedOn.size(), moved.size());
+    EXPECT_EQ(Stopped(folder, ""), 0);
+    Rows after = ReadRecord(folder);
+    for (const auto& row : handedOn) {
+      EXPECT_NE(std::find(after.begin(), after.end(), row), after.end())
+          << row[0] << " > " << row[1];
+    }
+    // Every original still there is taken up.
+    for (const std::string& name : Names(folder.path(), true)) {
+      EXPECT_EQ(name.compare(0, 4, "ANON"), 0) << name;
+    }
   }
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <map>
 
@@ -126,7 +127,11 @@ TEST(Run, TheLogAndTheRecordGrowRunByRun) {
   EXPECT_EQ(Press(&dlg, folder), "Done. 0 file(s) modified.\r\n");
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
 
-  folder.Write("IM0001.ima", Patient("DOE^JOHN", "20070801"));
+  // A long value before the patient name: a second run reads past it.
+  Fixture first = Patient("DOE^JOHN", "20070801");
+  first.privateBytes = 100000;
+  first.privateGroup = 0x0009;
+  folder.Write("IM0001.ima", first);
   folder.Write("IM0002.ima", Patient("  SMITH^ANN  ", "        "));
   folder.Write("IM.0003.IMA", Patient("M\xFC^X", "20070803", 20000));
   const std::string before = DatasetWithoutPatientName(folder / "IM.0003.IMA");
@@ -136,7 +141,8 @@ TEST(Run, TheLogAndTheRecordGrowRunByRun) {
             "Anonymizing file: IM0002.ima\r\n"
             "Done. 3 file(s) modified.\r\n");
   // Leading blanks kept, trailing dropped; a date of blanks only is empty;
-  // bytes are bytes; the extension runs from the first dot.
+  // a dataset that declares no character set is read as ISO 8859-1; the
+  // extension runs from the first dot.
   EXPECT_EQ(folder.Names(),
             (Strings{"ANON N.ima", "ANONDN20070801.ima",
                      "ANONMX20070803.0003.IMA", "anonymous_record.csv"}));
@@ -144,27 +150,25 @@ TEST(Run, TheLogAndTheRecordGrowRunByRun) {
   EXPECT_EQ(StoredPatientName(copy), "ANONMX20070803");
   EXPECT_EQ(DatasetWithoutPatientName(copy), before);
 
-  // The next run takes up what the last one wrote, and keeps its lines.
-  // DCMTK wrote the date of blanks only with no value, which is no date.
+  // The next run leaves alone what the last one wrote, and keeps its lines:
+  // it does what a run over the new files alone would do. A file under a
+  // recorded name that holds another patient is no copy of ours.
+  folder.Write("IM0004.ima", Patient("DOE^JOHN", "20070801"));
+  folder.Write("ANON N.ima", Patient("ROE^JANE", "20070805"));
   EXPECT_EQ(Press(&dlg, folder),
             "Anonymizing file: ANON N.ima\r\n"
-            "ERROR:No study date in file: " +
-                folder.path() +
-                "/ANON N.ima\r\n"
-                "Anonymizing file: ANONDN20070801.ima\r\n"
-                "Anonymizing file: ANONMX20070803.0003.IMA\r\n"
-                "Done. 2 file(s) modified.\r\n");
+            "Anonymizing file: IM0004.ima\r\n"
+            "Left 2 file(s) that an earlier run anonymized.\r\n"
+            "Done. 2 file(s) modified.\r\n");
   EXPECT_EQ(dlg.m_log.str().substr(0, 27), "Done. 0 file(s) modified.\r\n");
-  EXPECT_EQ(
-      ReadBytes(folder / "anonymous_record.csv"),
-      kHeader +
-          "IM.0003.IMA,ANONMX20070803.0003.IMA,M\xFC^X,ANONMX20070803\r\n"
-          "IM0001.ima,ANONDN20070801.ima,DOE^JOHN,ANONDN20070801\r\n"
-          "IM0002.ima,ANON N.ima,  SMITH^ANN,ANON N\r\n"
-          "ANONDN20070801.ima,ANONA120070801.ima,ANONDN20070801,"
-          "ANONA120070801\r\n"
-          "ANONMX20070803.0003.IMA,ANONA320070803.0003.IMA,ANONMX20070803,"
-          "ANONA320070803\r\n");
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"),
+            kHeader +
+                "IM.0003.IMA,ANONMX20070803.0003.IMA,M\xc3\xbc^X,"
+                "ANONMX20070803\r\n"
+                "IM0001.ima,ANONDN20070801.ima,DOE^JOHN,ANONDN20070801\r\n"
+                "IM0002.ima,ANON N.ima,  SMITH^ANN,ANON N\r\n"
+                "ANON N.ima,ANONRE20070805.ima,ROE^JANE,ANONRE20070805\r\n"
+                "IM0004.ima,ANONDN20070801_2.ima,DOE^JOHN,ANONDN20070801\r\n");
 }
 
 TEST(Run, NamesAreTheFirstFreeAndNeverReplaceAFile) {
@@ -188,20 +192,23 @@ TEST(Run, NamesAreTheFirstFreeAndNeverReplaceAFile) {
     ::rmdir((folder / "ANONSN20070802_2.ima").c_str());
     ::unlink((folder / "ANONSN20070802_3.ima").c_str());
 
-    // The next pass maps all three to ANONA2...; the one after that maps each
-    // onto its own name, taken until its original is gone.
-    RunOver(folder);
-    RunOver(folder);
+    // Without their record, the copies are files like any other: the next
+    // pass maps all three to ANONA2...; the one after that maps each onto
+    // its own name, taken until its original is gone.
+    for (int pass = 0; pass < 2; ++pass) {
+      ::unlink((folder / "anonymous_record.csv").c_str());
+      RunOver(folder);
+    }
     EXPECT_EQ(folder.Names(),
               (Strings{"ANONA220070802.ima", "ANONA220070802_2.ima",
                        "ANONA220070802_4.ima", "anonymous_record.csv"}));
     Rows rows = ReadRecord(folder);
-    ASSERT_EQ(rows.size(), 9u);
-    EXPECT_EQ(rows[6][0] + ">" + rows[6][1],
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][0] + ">" + rows[0][1],
               "ANONA220070802.ima>ANONA220070802_4.ima");
-    EXPECT_EQ(rows[7][0] + ">" + rows[7][1],
+    EXPECT_EQ(rows[1][0] + ">" + rows[1][1],
               "ANONA220070802_2.ima>ANONA220070802.ima");
-    EXPECT_EQ(rows[8][0] + ">" + rows[8][1],
+    EXPECT_EQ(rows[2][0] + ">" + rows[2][1],
               "ANONA220070802_3.ima>ANONA220070802_2.ima");
     EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONA220070802_2.ima"), c);
   }
@@ -233,16 +240,27 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
     log += "Anonymizing file: " + std::string(c.file) +
            ".ima\r\nERROR:" + c.message + ": FOLDER/" + c.file + ".ima\r\n";
   }
-  // Entries that are not files are refused before they are opened.
+  // Entries that are not files are refused before they are opened, links
+  // whatever they point to: a file of the folder is taken up once, under
+  // its own name, and one outside never.
   ASSERT_EQ(::symlink("/nonexistent", (folder / "g.ima").c_str()), 0);
+  ASSERT_EQ(::symlink("j.ima", (folder / "g2.ima").c_str()), 0);
+  ScratchFolder outside;
+  outside.Write("o.ima", Patient("ROE^JANE", "20070801"));
+  ASSERT_EQ(::symlink((outside / "o.ima").c_str(), (folder / "g3.ima").c_str()),
+            0);
   ASSERT_EQ(::mkdir((folder / "h.ima").c_str(), 0777), 0);
   ASSERT_EQ(::mkfifo((folder / "i.ima").c_str(), 0666), 0);
   // A read-only original is kept, but its copy counts.
   folder.Write("j.ima", Patient("DOE^JOHN", "20070801"));
   ::chmod((folder / "j.ima").c_str(), 0444);
   log +=
-      "Anonymizing file: g.ima\r\nERROR:Couldn't load file: FOLDER/g.ima (No "
-      "such file or directory)\r\n"
+      "Anonymizing file: g.ima\r\nERROR:Couldn't load file: FOLDER/g.ima "
+      "(not a regular file)\r\n"
+      "Anonymizing file: g2.ima\r\nERROR:Couldn't load file: FOLDER/g2.ima "
+      "(not a regular file)\r\n"
+      "Anonymizing file: g3.ima\r\nERROR:Couldn't load file: FOLDER/g3.ima "
+      "(not a regular file)\r\n"
       "Anonymizing file: h.ima\r\nERROR:Couldn't load file: FOLDER/h.ima "
       "(not a regular file)\r\n"
       "Anonymizing file: i.ima\r\nERROR:Couldn't load file: FOLDER/i.ima "
@@ -250,7 +268,9 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
       "Anonymizing file: j.ima\r\nERROR:Couldn't delete old file: "
       "FOLDER/j.ima\r\nDone. 1 file(s) modified.\r\n";
   EXPECT_EQ(RunOver(folder), log);
-  EXPECT_EQ(folder.Names().size(), 12u);  // all ten, the copy and the record
+  // All twelve, the copy and the record.
+  EXPECT_EQ(folder.Names().size(), 14u);
+  EXPECT_EQ(outside.Names(), Strings{"o.ima"});
 
   // The listing takes only names with a dot; one without gets no copy.
   FileJob job;
@@ -338,9 +358,9 @@ TEST(Run, OneRunPerFolderClearsWhatAKilledOneLeft) {
 // deleted, not taken up again; a read-only one is kept and said; a new file
 // under an old name (scanners reuse them) is anonymized like any other.
 TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
-  ScratchFolder folder;
-  const char* const kNames[] = {"IM1.ima", "IM2.ima", "IM3.ima"};
-  for (int i = 0; i < 3; ++i) {
+  ScratchFolder folder, elsewhere;
+  const char* const kNames[] = {"IM1.ima", "IM2.ima", "IM3.ima", "IM4.ima"};
+  for (int i = 0; i < 4; ++i) {
     Fixture fixture = Patient("DOE^JOHN", "2007080" + std::to_string(i + 1));
     fixture.sopInstanceUid = "1.2.3." + std::to_string(i);
     folder.Write(kNames[i], fixture);
@@ -350,8 +370,9 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
   Promise promise(folder.path());
   RunOver(folder);
   // IM1.ima is a new series' first file, the old one's dataset and more;
-  // IM2.ima and IM3.ima are back as a run stopped before deleting them
-  // would have left them.
+  // IM2.ima, IM3.ima and IM4.ima are back as a run stopped before deleting
+  // them would have left them, and IM4's copy has since been handed on. A
+  // temporary file says that a run was stopped.
   WriteBytes(folder / "IM1.ima", bytes[0]);
   DcmFileFormat next;
   ASSERT_TRUE(next.loadFile((folder / "IM1.ima").c_str()).good());
@@ -360,30 +381,47 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
   ASSERT_TRUE(
       next.saveFile((folder / "IM1.ima").c_str(), EXS_LittleEndianExplicit)
           .good());
-  WriteBytes(folder / "IM2.ima", bytes[1]);
-  WriteBytes(folder / "IM3.ima", bytes[2]);
+  for (int i = 1; i < 4; ++i) WriteBytes(folder / kNames[i], bytes[i]);
   ::chmod((folder / "IM3.ima").c_str(), 0444);
+  std::filesystem::rename(folder / "ANONDN20070804.ima",
+                          elsewhere / "ANONDN20070804.ima");
+  WriteBytes(folder / ".veilmark-Ab3dE9.tmp", bytes[3]);
   const std::string before = Snapshot(folder);
   const std::string expected =
       "Finishing earlier run: deleted IM2.ima (kept as "
       "ANONDN20070802.ima)\r\n"
       "ERROR:Couldn't delete old file: FOLDER/IM3.ima\r\n"
-      "Anonymizing file: ANONDN20070801.ima\r\n";
+      "Anonymizing file: IM1.ima\r\n"
+      "Anonymizing file: IM4.ima\r\n"
+      "Left 3 file(s) that an earlier run anonymized.\r\n"
+      "Done. 2 file(s) modified.\r\n";
   RunResult dry;
-  EXPECT_EQ(RunOver(folder, Options(0, true), &dry).substr(0, expected.size()),
-            expected);
+  EXPECT_EQ(RunOver(folder, Options(0, true), &dry),
+            "Finishing earlier run: deleted IM2.ima (kept as "
+            "ANONDN20070802.ima)\r\n"
+            "ERROR:Couldn't delete old file: FOLDER/IM3.ima\r\n"
+            "Anonymizing file: IM1.ima\r\n  -> ANONDN20070801_2.ima\r\n"
+            "Anonymizing file: IM4.ima\r\n  -> ANONDN20070804.ima\r\n"
+            "Left 3 file(s) that an earlier run anonymized.\r\n"
+            "Dry run: 2 file(s) would be modified.\r\n");
   EXPECT_EQ(Snapshot(folder), before);
   RunResult result;
-  const std::string log = RunOver(folder, RunOptions(), &result);
-  EXPECT_EQ(log.substr(0, expected.size()), expected);
-  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Anonymizing file: IM1.ima", log);
+  EXPECT_EQ(RunOver(folder, RunOptions(), &result), expected);
   EXPECT_EQ(result.failed, 1);
   EXPECT_EQ(dry.failed, 1);
-  EXPECT_FALSE(Exists(folder / "IM1.ima") || Exists(folder / "IM2.ima"));
-  int im1 = 0;  // its lines: the old file's, and the new one's
-  for (const auto& row : ReadRecord(folder)) im1 += row[0] == "IM1.ima";
+  EXPECT_FALSE(Exists(folder / "IM1.ima") || Exists(folder / "IM2.ima") ||
+               Exists(folder / "IM4.ima"));
+  // The lines of IM1 and IM4: the old copy's and the new one's; the handed
+  // on copy's line stays, its key.
+  int im1 = 0, im4 = 0;
+  for (const auto& row : ReadRecord(folder)) {
+    im1 += row[0] == "IM1.ima";
+    im4 += row[0] == "IM4.ima";
+  }
   EXPECT_EQ(im1, 2);
-  // Each dataset once, but for the original kept read-only.
+  EXPECT_EQ(im4, 2);
+  // Each dataset once, but for the original kept read-only and the copy
+  // handed on.
   EXPECT_EQ(promise.NotExactlyOnce(),
             std::vector<std::string>{"IM3.ima held 2 times"});
 }
@@ -440,8 +478,15 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
   // delete them.
   ::chmod((folder / "IM113x.ima").c_str(), 0644);
   const auto before = Datasets(folder.path());
+  // Earlier versions took up the copies of earlier runs again: their
+  // record holds both runs' lines.
   RunOver(folder, Options(4));
+  const std::string record = folder / "anonymous_record.csv";
+  const std::string first = ReadBytes(record);
+  ::unlink(record.c_str());
   RunOver(folder, Options(4));
+  WriteBytes(record, first + ReadBytes(record).substr(kHeader.size()));
+  ::chmod(record.c_str(), 0600);
   // The record keeps its mode, shared with the group on purpose.
   ::chmod((folder / "anonymous_record.csv").c_str(), 0640);
   const std::string snapshot = Snapshot(folder);
@@ -461,58 +506,159 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
 }
 
 // What an undo cannot take back stays, with its line and an error line: a
-// name another file took since, a copy gone or changed, a line that does
-// not parse. An original put back by an undo that was stopped is known.
+// name another file took since, a copy gone (handed on, its original's name
+// since reused for a new scan of the same patient) or changed, a line that
+// does not parse. An original put back by an undo that was stopped is
+// known; a read-only copy beside it says so once.
 TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
   ScratchFolder folder;
-  for (int i = 1; i <= 5; ++i) {
+  for (int i = 1; i <= 6; ++i) {
     Fixture fixture = Patient("DOE^JOHN", "2007080" + std::to_string(i));
     fixture.sopInstanceUid = "1.2.3." + std::to_string(i);
     folder.Write("IM" + std::to_string(i) + ".ima", fixture);
   }
   const std::string putBack = ReadBytes(folder / "IM5.ima");
+  const std::string putBackReadOnly = ReadBytes(folder / "IM6.ima");
   RunOver(folder);
   folder.Write("IM1.ima", Patient("ROE^JANE", "20070901"));  // taken
-  ::unlink((folder / "ANONDN20070802.ima").c_str());         // gone
+  ::unlink((folder / "ANONDN20070802.ima").c_str());         // handed on
+  folder.Write("IM2.ima", Patient("DOE^JOHN", "20070802"));  // a new scan
   folder.Write("ANONDN20070803.ima", Patient("SOMEONE^ELSE", "20070803"));
   ::chmod((folder / "ANONDN20070804.ima").c_str(), 0444);  // kept
   WriteBytes(folder / "IM5.ima", putBack);                 // stopped
+  WriteBytes(folder / "IM6.ima", putBackReadOnly);
+  ::chmod((folder / "ANONDN20070806.ima").c_str(), 0444);
   WriteBytes(folder / "anonymous_record.csv",
              ReadBytes(folder / "anonymous_record.csv") +
                  "no,line\r\n../IM9.ima,../ANONDN20070809.ima,DOE^JOHN,"
                  "ANONDN20070809\r\n");
-  RunResult result;
+  const std::string expected =
+      "ERROR:Couldn't read line 9 of anonymous_record.csv\r\n"
+      "ERROR:Couldn't read line 8 of anonymous_record.csv\r\n"
+      "Restoring file: ANONDN20070806.ima\r\n"
+      "ERROR:Couldn't delete old file: FOLDER/ANONDN20070806.ima\r\n"
+      "Restoring file: ANONDN20070805.ima\r\n"
+      "Finishing earlier restore: deleted ANONDN20070805.ima (restored "
+      "as IM5.ima)\r\n"
+      "Restoring file: ANONDN20070804.ima\r\n"
+      "ERROR:Couldn't delete old file: FOLDER/ANONDN20070804.ima\r\n"
+      "Restoring file: ANONDN20070803.ima\r\n"
+      "ERROR:Patient name is no longer ANONDN20070803 in file: "
+      "FOLDER/ANONDN20070803.ima\r\n"
+      "Restoring file: ANONDN20070802.ima\r\n"
+      "ERROR:Couldn't load file: FOLDER/ANONDN20070802.ima (No such "
+      "file or directory)\r\n"
+      "Restoring file: ANONDN20070801.ima\r\n"
+      "ERROR:Old file name is taken by another file: "
+      "FOLDER/IM1.ima\r\n";
+  RunResult dry, result;
+  std::string preview = expected;
+  preview.insert(
+      preview.find("ERROR:Couldn't delete old file: FOLDER/ANONDN20070804"),
+      "  -> IM4.ima\r\n");
+  EXPECT_EQ(RunOver(folder, Options(1, true, true), &dry),
+            preview + "Dry run: 1 file(s) would be restored.\r\n");
   EXPECT_EQ(RunOver(folder, Options(1, false, true), &result),
-            "ERROR:Couldn't read line 8 of anonymous_record.csv\r\n"
-            "ERROR:Couldn't read line 7 of anonymous_record.csv\r\n"
-            "Restoring file: ANONDN20070805.ima\r\n"
-            "Finishing earlier restore: deleted ANONDN20070805.ima (restored "
-            "as IM5.ima)\r\n"
-            "Restoring file: ANONDN20070804.ima\r\n"
-            "ERROR:Couldn't delete old file: FOLDER/ANONDN20070804.ima\r\n"
-            "Restoring file: ANONDN20070803.ima\r\n"
-            "ERROR:Patient name is no longer ANONDN20070803 in file: "
-            "FOLDER/ANONDN20070803.ima\r\n"
-            "Restoring file: ANONDN20070802.ima\r\n"
-            "ERROR:Couldn't load file: FOLDER/ANONDN20070802.ima (No such "
-            "file or directory)\r\n"
-            "Restoring file: ANONDN20070801.ima\r\n"
-            "ERROR:Old file name is taken by another file: "
-            "FOLDER/IM1.ima\r\n"
-            "Done. 1 file(s) restored.\r\n");
-  EXPECT_EQ(result.failed, 6);
+            expected + "Done. 1 file(s) restored.\r\n");
+  EXPECT_EQ(result.failed, 7);
+  EXPECT_EQ(dry.failed, 7);
   EXPECT_EQ(folder.Names(), (Strings{"ANONDN20070801.ima", "ANONDN20070803.ima",
-                                     "ANONDN20070804.ima", "IM1.ima", "IM4.ima",
-                                     "IM5.ima", "anonymous_record.csv"}));
+                                     "ANONDN20070804.ima", "ANONDN20070806.ima",
+                                     "IM1.ima", "IM2.ima", "IM4.ima", "IM5.ima",
+                                     "IM6.ima", "anonymous_record.csv"}));
   EXPECT_EQ(ReadBytes(folder / "IM5.ima"), putBack);
-  // Every line stays but the two undone.
+  EXPECT_EQ(StoredPatientName(folder / "IM2.ima"), "DOE^JOHN");
+  // Every line stays but the one undone.
   Rows rows = ReadRecord(folder);
-  ASSERT_EQ(rows.size(), 6u);
-  EXPECT_EQ(rows[0][1] + rows[1][1] + rows[2][1] + rows[3][1],
-            "ANONDN20070801.imaANONDN20070802.imaANONDN20070803.ima"
-            "ANONDN20070804.ima");
-  EXPECT_TRUE(rows[4].empty());
-  EXPECT_EQ(rows[5][0], "../IM9.ima");
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[1][1], "ANONDN20070802.ima");
+  EXPECT_TRUE(rows[5].empty());
+  EXPECT_EQ(rows[6][0], "../IM9.ima");
+}
+
+// A record opened in a spreadsheet or an editor: its header gone or moved
+// by sorting, a line twice, blank lines at its end, a carriage return of
+// its own. Each is read as it is, or the line is refused by its number,
+// and the dry undo says exactly what the undo then does.
+TEST(Run, AnUndoReadsADamagedRecordOrNamesTheLine) {
+  const struct {
+    const char* label;
+    std::function<std::string(const std::vector<std::string>&)> damage;
+    const char* error;  // the undo's only error line, if any
+  } cases[] = {
+      {"no header",
+       [](const std::vector<std::string>& lines) {
+         return lines[1] + lines[2] + lines[3];
+       },
+       nullptr},
+      {"sorted",
+       [](const std::vector<std::string>& lines) {
+         return lines[1] + lines[2] + lines[0] + lines[3];
+       },
+       nullptr},
+      {"a line twice",
+       [](const std::vector<std::string>& lines) {
+         return lines[0] + lines[1] + lines[2] + lines[1] + lines[3];
+       },
+       nullptr},
+      {"blank lines at the end",
+       [](const std::vector<std::string>& lines) {
+         return lines[0] + lines[1] + lines[2] + lines[3] + "\r\n\r\n\n";
+       },
+       nullptr},
+      {"a stray carriage return",
+       [](const std::vector<std::string>& lines) {
+         return lines[0] + lines[1] + lines[2].substr(0, lines[2].size() - 2) +
+                "\r\r\n" + lines[3];
+       },
+       "ERROR:Couldn't read line 3 of anonymous_record.csv (a carriage return "
+       "without a line feed)\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ScratchFolder folder;
+    for (int i = 1; i <= 3; ++i) {
+      folder.Write("IM" + std::to_string(i) + ".ima",
+                   Patient("DOE^JOHN", "2007080" + std::to_string(i)));
+    }
+    const auto before = Datasets(folder.path());
+    RunOver(folder);
+    const std::string text = ReadBytes(folder / "anonymous_record.csv");
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find("\r\n", at) + 2;
+      lines.push_back(text.substr(at, end - at));
+      at = end;
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    WriteBytes(folder / "anonymous_record.csv", c.damage(lines));
+    RunResult dry, result;
+    std::string preview = RunOver(folder, Options(0, true, true), &dry);
+    const std::string log = RunOver(folder, Options(0, false, true), &result);
+    std::string expected;
+    for (size_t at = 0; at < preview.size();) {
+      const size_t end = preview.find("\r\n", at) + 2;
+      const std::string line = preview.substr(at, end - at);
+      if (line.compare(0, 5, "  -> ") != 0) expected += line;
+      at = end;
+    }
+    const size_t closing = expected.rfind("Dry run: ");
+    expected.replace(
+        closing, std::string::npos,
+        "Done. " + std::to_string(result.modified) + " file(s) restored.\r\n");
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(dry.errorLines, result.errorLines);
+    EXPECT_EQ(dry.modified, result.modified);
+    if (c.error) {
+      EXPECT_PRED_FORMAT2(testing::IsSubstring, c.error, log);
+      EXPECT_EQ(result.errorLines, 1);
+      EXPECT_EQ(ReadRecord(folder).size(), 1u);
+    } else {
+      EXPECT_EQ(result.errorLines, 0) << log;
+      EXPECT_TRUE(Datasets(folder.path()) == before);
+      EXPECT_EQ(ReadRecord(folder).size(), 0u);
+    }
+  }
 }
 
 TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {
@@ -556,4 +702,130 @@ TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {
         << cases[i].label;
   }
   EXPECT_EQ(Names(folder.path(), true).size(), std::size(cases));
+}
+
+// Names beyond ASCII, in the character sets scanners write and with the
+// element in other value representations: the anonymous name is made of
+// whole characters and written in the file's own character set, the file
+// name and the record are UTF-8, and an undo gives back every name byte for
+// byte, a record line of an earlier version (its bytes as stored) too.
+TEST(Run, EveryNameInItsOwnCharacterSet) {
+  const std::string date = "20070801";
+  struct Case {
+    const char* charset;
+    std::string name;  // as stored
+    DcmEVR vr;
+    std::string anonymous;  // UTF-8
+    std::string stored;     // the copy's patient name, as stored
+    std::string recorded;   // the record's original patient name
+  } cases[] = {
+      {"ISO_IR 192", "M\xc3\xbcller^Zo\xc3\xab", EVR_PN, "ANONM\xc3\xab",
+       "ANONM\xc3\xab", "M\xc3\xbcller^Zo\xc3\xab"},
+      {"ISO_IR 192", "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa", EVR_PN,
+       "ANON\xc3\x85"
+       "a",
+       "ANON\xc3\x85"
+       "a",
+       "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa"},
+      {"ISO_IR 100",
+       "\xd1\xfa\xf1"
+       "ez^Jos\xe9",
+       EVR_PN, "ANON\xc3\x91\xc3\xa9", "ANON\xd1\xe9",
+       "\xc3\x91\xc3\xba\xc3\xb1"
+       "ez^Jos\xc3\xa9"},
+      {"\\ISO 2022 IR 87",
+       "Yamada^Tarou=\x1b$B;3ED\x1b(B^\x1b$BB@O:\x1b(B=\x1b$B$d$^$@\x1b(B^"
+       "\x1b$B$?$m$&\x1b(B",
+       EVR_PN, "ANONY\xe3\x81\x86", "ANONY\x1b$B$&\x1b(B",
+       "Yamada^Tarou=\xe5\xb1\xb1\xe7\x94\xb0^\xe5\xa4\xaa\xe9\x83\x8e="
+       "\xe3\x82\x84\xe3\x81\xbe\xe3\x81\xa0^\xe3\x81\x9f\xe3\x82\x8d\xe3\x81"
+       "\x86"},
+      {"GB18030", "Wang^XiaoDong=\xcd\xf5^\xd0\xa1\xb6\xab", EVR_PN,
+       "ANONW\xe4\xb8\x9c", "ANONW\xb6\xab",
+       "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe4\xb8\x9c"},
+      {"\\ISO 2022 IR 149",
+       "Hong^Gildong=\x1b$)C\xfb\xf3^\x1b$)C\xd1\xce\xd4\xd7=\x1b$)C\xc8\xab^"
+       "\x1b$)C\xb1\xe6\xb5\xbf",
+       EVR_PN, "ANONH\xeb\x8f\x99", "ANONH\x1b$)C\xb5\xbf",
+       "Hong^Gildong=\xe6\xb4\xaa^\xe5\x90\x89\xe6\xb4\x9e=\xed\x99\x8d^"
+       "\xea\xb8\xb8\xeb\x8f\x99"},
+      // Written by systems that did not know the element (UN), or by
+      // mistake in another text VR: read as the text it holds.
+      {"", "Lastname^Firstname", EVR_UN, "ANONLe", "ANONLe",
+       "Lastname^Firstname"},
+      {"ISO_IR 100", "M\xfcller^Hans", EVR_LO, "ANONMs", "ANONMs",
+       "M\xc3\xbcller^Hans"},
+  };
+  ScratchFolder folder;
+  std::map<std::string, std::string> before;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    Fixture fixture = Patient(cases[i].name, date);
+    fixture.specificCharacterSet = cases[i].charset;
+    fixture.patientNameVr = cases[i].vr;
+    if (cases[i].vr == EVR_UN) fixture.studyDateVr = EVR_UN;
+    const std::string file = "IM" + std::to_string(i) + ".ima";
+    folder.Write(file, fixture);
+    before[file] = DatasetWithoutPatientName(folder / file);
+  }
+  // What cannot be read as text, written in the file's character set, or
+  // recorded so that it comes back exactly, is left as it is.
+  const struct {
+    const char* charset;
+    std::string name;
+    std::string message;
+  } refused[] = {
+      {"", "\xc4rger^Max",
+       "Anonymous patient name can't be written in the file's character set "
+       "(none)"},
+      {"ISO_IR 192", "Zo\xc3",
+       "Patient name is not text in the file's "
+       "character set (ISO_IR 192)"},
+      {"ISO_IR 999", "M\xfcller",
+       "Patient name is not text in the file's character set (ISO_IR 999)"},
+      {"\\ISO 2022 IR 87", "\x1b(BDOE^JOHN",
+       "Patient name can't be recorded exactly"},
+  };
+  std::string errors;
+  for (size_t i = 0; i < std::size(refused); ++i) {
+    Fixture fixture = Patient(refused[i].name, date);
+    fixture.specificCharacterSet = refused[i].charset;
+    const std::string file = "X" + std::to_string(i) + ".ima";
+    folder.Write(file, fixture);
+    errors += "Anonymizing file: " + file + "\r\nERROR:" + refused[i].message +
+              ": FOLDER/" + file + "\r\n";
+  }
+  // A copy and line as an earlier version left them: the bytes recorded.
+  folder.Write("ANONMX20070803.ima", Patient("ANONMX20070803", "20070803"));
+  WriteBytes(folder / "anonymous_record.csv",
+             kHeader + "OLD.ima,ANONMX20070803.ima,M\xfc^X,ANONMX20070803\r\n");
+  const Promise promise(folder.path());
+
+  const std::string log = RunOver(folder);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, errors, log);
+  Rows rows = ReadRecord(folder);
+  ASSERT_EQ(rows.size(), std::size(cases) + 1);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.recorded);
+    const std::string file = c.anonymous + date + ".ima";
+    EXPECT_EQ(StoredPatientName(folder / file), c.stored + date);
+    EXPECT_EQ(DatasetWithoutPatientName(folder / file),
+              before["IM" + std::to_string(i) + ".ima"]);
+    EXPECT_EQ(rows[i + 1],
+              (std::vector<std::string>{"IM" + std::to_string(i) + ".ima", file,
+                                        c.recorded, c.anonymous + date}));
+  }
+  EXPECT_EQ(
+      promise.UntouchedOriginals(),
+      (Strings{"ANONMX20070803.ima", "X0.ima", "X1.ima", "X2.ima", "X3.ima"}));
+
+  RunOver(folder, Options(0, false, true));
+  EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
+  EXPECT_EQ(StoredPatientName(folder / "OLD.ima"), "M\xfc^X");
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string file = folder / "IM" + std::to_string(i) + ".ima";
+    EXPECT_EQ(StoredPatientName(file), cases[i].name);
+    EXPECT_EQ(DatasetWithoutPatientName(file),
+              before["IM" + std::to_string(i) + ".ima"]);
+  }
 }

@@ -121,13 +121,13 @@ void RemoveLeftoverTempFiles(const std::string& folder) {
   });
 }
 
-bool HasLeftoverTempFiles(const std::string& folder) {
-  bool any = false;
-  ForEachTempFile(folder, [&](int, const char*) {
-    any = true;
-    return false;  // one is enough
+std::vector<std::string> LeftoverTempFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  ForEachTempFile(folder, [&](int, const char* name) {
+    names.push_back(name);
+    return true;
   });
-  return any;
+  return names;
 }
 
 bool SyncFile(const std::string& path, std::string* error) {
@@ -204,3 +204,8 @@ bool IsRegularFile(const std::string& path) {
 }
 
 void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }
+
+bool IsEntryName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}

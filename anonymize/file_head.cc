@@ -1,0 +1,60 @@
+#include "anonymize/file_head.h"
+
+#include <algorithm>
+
+#include "anonymize/dataset_text.h"
+#include "anonymize/element_value.h"
+#include "anonymize/memory_stream.h"
+#include "anonymize/nesting_bound.h"
+#include "anonymize/toolkit_messages.h"
+#include "dcmtk/dcmdata/dcdeftag.h"
+#include "dcmtk/dcmdata/dcfilefo.h"
+#include "platform/source_file.h"
+
+namespace {
+
+// Most files have their patient name in their first few KiB: those are
+// read and parsed in memory, the rest of the file never.
+constexpr size_t kHeadBytes = 64 * 1024;
+
+bool ParseHead(const SourceFile& source, DcmFileFormat* file) {
+  thread_local std::string head;
+  head.resize(std::min<unsigned long long>(source.Size(), kHeadBytes));
+  const long got = source.ReadAt(0, &head[0], head.size());
+  if (got != static_cast<long>(head.size())) return false;
+  MemoryInputStream stream(head.data(), head.size());
+  file->setReadMode(ERM_autoDetect);
+  file->transferInit();
+  const OFCondition read = file->readUntilTag(stream, EXS_Unknown, EGL_noChange,
+                                              4096, DcmTagKey(0x0010, 0x0011));
+  file->transferEnd();
+  return read.good();
+}
+
+}  // namespace
+
+bool ReadHead(const std::string& path, FileHead* head) {
+  // DCMTK says that it stopped where it was asked to: nothing to tell.
+  ToolkitMessages quiet;
+  SourceFile source;
+  std::string reason;
+  DcmFileFormat file;
+  if (source.Open(path, &reason) != SourceFile::kOpened ||
+      CheckNesting(source, kMaxNestingLevels, &reason) != Nesting::kWithin) {
+    return false;
+  }
+  // A name further on than the head: DCMTK reads the file as far as it.
+  if (!ParseHead(source, &file) &&
+      (file.clear(),
+       file.loadFileUntilTag(source.ReadPath().c_str(), EXS_Unknown,
+                             EGL_noChange, 4096, ERM_autoDetect,
+                             DcmTagKey(0x0010, 0x0011))
+           .bad())) {
+    return false;
+  }
+  DcmDataset* dataset = file.getDataset();
+  *head = FileHead();
+  ReadStoredValue(dataset, DCM_SOPInstanceUID, &head->instanceUid);
+  return DatasetText(dataset).FirstValue(DCM_PatientName, &head->nameBytes,
+                                         &head->name) != DatasetText::kAbsent;
+}
