@@ -81,7 +81,7 @@ class PrintedLog : public RunLog {
     WriteOutput(Output::kStandard, text);
   }
   void Toolkit(const CString& line) override {
-    std::fprintf(stderr, "%s\n", static_cast<LPCTSTR>(line));
+    WriteOutput(Output::kError, line.str() + "\n");
   }
 };
 

@@ -62,7 +62,7 @@ TEST_F(Files, ATakenNameIsNeverReplaced) {
   EXPECT_EQ(ProbeName(Path("\u5c71\u7530.ima")), PublishResult::kNameTaken);
   EXPECT_EQ(Put("\u5c71\u7530.ima", "second"), PublishResult::kNameTaken);
   EXPECT_EQ(Read("\u5c71\u7530.ima"), "first");
-  EXPECT_FALSE(HasLeftoverTempFiles(folder_));
+  EXPECT_TRUE(LeftoverTempFiles(folder_).empty());
 }
 
 TEST_F(Files, AnOriginalStaysTheFileItWasOpenedAs) {

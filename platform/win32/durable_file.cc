@@ -147,13 +147,13 @@ void RemoveLeftoverTempFiles(const std::string& folder) {
   });
 }
 
-bool HasLeftoverTempFiles(const std::string& folder) {
-  bool any = false;
-  ForEachTempFile(folder, [&](const std::string&) {
-    any = true;
-    return false;  // one is enough
+std::vector<std::string> LeftoverTempFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  ForEachTempFile(folder, [&](const std::string& path) {
+    names.push_back(path.substr(folder.size() + 1));
+    return true;
   });
-  return any;
+  return names;
 }
 
 bool SyncFile(const std::string& path, std::string* error) {
@@ -296,4 +296,12 @@ void RemoveFile(const std::string& path) {
                          attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
     DeleteFileW(wide.c_str());
   }
+}
+
+bool IsEntryName(const std::string& name) {
+  // Besides the separators, a colon names a stream of a file ("a:b" is
+  // stream b of a), and the others are refused in names by Windows.
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\\:*?\"<>|\0", 10)) ==
+             std::string::npos;
 }
