@@ -9,18 +9,16 @@
 
 void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
                 FolderHandle* folderHandle) {
-  size_t unsynced = 0;
-  FileJob* only = nullptr;
+  std::vector<std::string> unsynced;
   for (size_t i = 0; i < count; ++i) {
     if (jobs[i]->ready && !jobs[i]->synced && !jobs[i]->inPlace) {
-      ++unsynced;
-      only = jobs[i];
+      unsynced.push_back(jobs[i]->tempPath);
     }
   }
-  if (unsynced == 0) return;
+  if (unsynced.empty()) return;
   // Flushing the whole file system costs about as much as one file.
-  bool synced =
-      unsynced == 1 ? SyncFile(only->tempPath) : folderHandle->SyncFileSystem();
+  bool synced = unsynced.size() == 1 ? SyncFile(unsynced[0])
+                                     : folderHandle->SyncFileSystem(unsynced);
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready || job->synced || job->inPlace) continue;

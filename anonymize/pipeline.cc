@@ -1,11 +1,10 @@
 #include "anonymize/pipeline.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 
 #include "platform/large_stack.h"
+#include "platform/open_files.h"
 
 namespace {
 
@@ -23,16 +22,15 @@ constexpr unsigned long long kMaxWaitingBytes = 2 * kMaxGroupBytes;
 // How many prepared files may wait at once: each holds its original open,
 // and the process may open only so many files.
 size_t WaitingFilesAllowed(int workers) {
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 ||
-      limit.rlim_cur == RLIM_INFINITY) {
-    return kMaxWaitingFiles;
-  }
+  const unsigned long long limit = OpenFileLimit();
+  if (limit == 0) return kMaxWaitingFiles;
   // Kept free: the process's own files, and those each worker opens while
   // it prepares a file.
-  const rlim_t reserved = 64 + 8 * static_cast<rlim_t>(workers);
-  if (limit.rlim_cur <= reserved + 1) return 1;
-  return std::min<size_t>(kMaxWaitingFiles, limit.rlim_cur - reserved);
+  const unsigned long long reserved =
+      64 + 8 * static_cast<unsigned long long>(workers);
+  if (limit <= reserved + 1) return 1;
+  return static_cast<size_t>(
+      std::min<unsigned long long>(kMaxWaitingFiles, limit - reserved));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "anonymize/nesting_bound.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
 #include "dcmtk/dcmdata/dcwcache.h"
+#include "platform/dicom_file_name.h"
 #include "platform/durable_file.h"
 
 namespace {
@@ -78,8 +79,8 @@ OFCondition LoadOriginal(const SourceFile& source, DcmFileFormat* file) {
     return LoadFromMemory(source.Bytes().data(), source.Bytes().size(),
                           ERM_autoDetect, file);
   }
-  return file->loadFile(source.ReadPath().c_str(), EXS_Unknown, EGL_noChange,
-                        kMaxReadLength, ERM_autoDetect);
+  return file->loadFile(DicomFileName(source.ReadPath()), EXS_Unknown,
+                        EGL_noChange, kMaxReadLength, ERM_autoDetect);
 }
 
 bool OpenAndLoad(const std::string& path, SourceFile* source,
@@ -124,13 +125,13 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
   }
   if (!CreateTempFile(folder, tempPath)) return false;
   OFCondition saved =
-      file->saveFile(tempPath->c_str(), xfer, EET_UndefinedLength, EGL_recalcGL,
-                     EPD_noChange, 0, 0, EWM_fileformat);
+      file->saveFile(DicomFileName(*tempPath), xfer, EET_UndefinedLength,
+                     EGL_recalcGL, EPD_noChange, 0, 0, EWM_fileformat);
   bool verified = false;
   if (saved.good()) {
     DcmFileFormat reread;
     OFCondition loaded =
-        reread.loadFile(tempPath->c_str(), EXS_Unknown, EGL_noChange,
+        reread.loadFile(DicomFileName(*tempPath), EXS_Unknown, EGL_noChange,
                         kMaxReadLength, ERM_fileOnly);
     verified = loaded.good() && ShapeOf(reread.getDataset()) == before &&
                GiveAccessAt(*tempPath, source.Access());

@@ -1,6 +1,5 @@
 // veilmark-cli: the folder run of the Veilmark dialog, without the window.
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +8,8 @@
 #include <vector>
 
 #include "anonymize/folder_run.h"
+#include "platform/command_line.h"
+#include "platform/console_output.h"
 #include "platform/stop_signals.h"
 #include "veilmark_version.h"
 
@@ -80,11 +81,10 @@ class PrintedLog : public RunLog {
       text += message[i];
     }
     text += '\n';
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    WriteOutput(Output::kStandard, text);
   }
   void Toolkit(const CString& line) override {
-    std::fprintf(stderr, "%s\n", static_cast<LPCTSTR>(line));
+    WriteOutput(Output::kError, line.str() + "\n");
   }
 };
 
@@ -97,7 +97,7 @@ bool ParseJobs(const char* text, int* jobs) {
 }
 
 int Usage() {
-  std::fputs(kUsage, stderr);
+  WriteOutput(Output::kError, kUsage);
   return 2;
 }
 
@@ -107,8 +107,9 @@ std::string FolderOf(const char* argument) {
   std::error_code error;
   const std::filesystem::path here = std::filesystem::current_path(error);
   if (std::strlen(argument) != 1 || error) return argument;
-  return std::strcmp(argument, ".") == 0 ? here.string()
-                                         : (here / argument).string();
+  return std::strcmp(argument, ".") == 0
+             ? here.u8string()
+             : (here / std::filesystem::u8path(argument)).u8string();
 }
 
 // The run under way, for the signal that stops it.
@@ -136,23 +137,26 @@ int RunFolder(const std::string& folder, const RunOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = CommandLineArguments(argc, argv);
   RunOptions options;
   std::vector<std::string> folders;
   bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
+  for (size_t i = 1; i < args.size(); ++i) {
+    const char* arg = args[i].c_str();
     const bool option = !optionsEnded && std::strncmp(arg, "--", 2) == 0;
     if (option && !folders.empty()) return Usage();
     if (!option) {
       folders.push_back(FolderOf(arg));
-    } else if (std::strcmp(arg, "--help") == 0 && argc == 2) {
-      std::fputs(kUsage, stdout);
+    } else if (std::strcmp(arg, "--help") == 0 && args.size() == 2) {
+      WriteOutput(Output::kStandard, kUsage);
       return 0;
-    } else if (std::strcmp(arg, "--version") == 0 && argc == 2) {
-      std::puts("veilmark-cli " VEILMARK_VERSION);
+    } else if (std::strcmp(arg, "--version") == 0 && args.size() == 2) {
+      WriteOutput(Output::kStandard, "veilmark-cli " VEILMARK_VERSION "\n");
       return 0;
     } else if (std::strcmp(arg, "--jobs") == 0) {
-      if (++i == argc || !ParseJobs(argv[i], &options.jobs)) return Usage();
+      if (++i == args.size() || !ParseJobs(args[i].c_str(), &options.jobs)) {
+        return Usage();
+      }
     } else if (std::strcmp(arg, "--dry-run") == 0) {
       options.dryRun = true;
     } else if (std::strcmp(arg, "--restore") == 0) {

@@ -41,7 +41,7 @@ class CFile {
   // by its owner only, when it is missing and empties it unless
   // modeNoTruncate is given.
   BOOL Open(LPCTSTR file_name, UINT flags);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const;
   void Write(const void* buffer, UINT count);
   void Close();
 
@@ -65,7 +65,11 @@ class CFile {
   FileAccess Access() const;
 
  private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // a HANDLE
+#else
   int fd_ = -1;
+#endif
 };
 
 #endif  // VEILMARK_PLATFORM_CFILE_H_

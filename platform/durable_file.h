@@ -49,13 +49,19 @@ class FolderHandle {
   OpenResult Open(const std::string& path, std::string* error);
   // Forces the folder's entries (names created or removed) to the disk.
   bool SyncEntries(std::string* error = nullptr);
-  // Forces everything written to the folder's file system since the folder
-  // was opened to the disk: file data and entries alike (syncfs, which
-  // reports any write-back failure since then).
-  bool SyncFileSystem(std::string* error = nullptr);
+  // Forces the data of `files`, in the folder, to the disk. Here: everything
+  // written to the folder's file system since the folder was opened, file
+  // data and entries alike (syncfs, which reports any write-back failure
+  // since then); on Windows, which has no such call, each of `files`.
+  bool SyncFileSystem(const std::vector<std::string>& files,
+                      std::string* error = nullptr);
 
  private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // a HANDLE
+#else
   int fd_ = -1;
+#endif
 };
 
 enum class PublishResult { kDone, kNameTaken, kFailed };

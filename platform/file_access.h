@@ -1,15 +1,29 @@
 // Who may do what with a file: its owner, group and permission bits, its
 // POSIX ACL, and its extended attributes of the user namespace, which belong
-// with its data. A file written anew in place of another takes these over,
+// with its data (on Windows, its security descriptor and read-only
+// attribute). A file written anew in place of another takes these over,
 // so that it gives nobody more access than the file it stands for gave.
 #ifndef VEILMARK_PLATFORM_FILE_ACCESS_H_
 #define VEILMARK_PLATFORM_FILE_ACCESS_H_
 
-#include <sys/stat.h>
-
 #include <string>
 #include <utility>
 #include <vector>
+
+#ifdef _WIN32
+
+// On Windows: the file's security descriptor, and its read-only attribute.
+struct FileAccess {
+  // Self-relative: owner, group and DACL, with the DACL's protection from
+  // inheritance; empty when it could not be read.
+  std::string descriptor;
+  // FILE_ATTRIBUTE_READONLY: nobody may write to the file or delete it.
+  bool readOnly = false;
+};
+
+#else
+
+#include <sys/stat.h>
 
 struct FileAccess {
   uid_t owner = 0;
@@ -19,7 +33,7 @@ struct FileAccess {
   mode_t mode = 0600;
   mode_t groupOwnBits = 0;
   std::string acl;  // system.posix_acl_access, empty for none
-  std::vector<std::pair<std::string, std::string>> userAttributes;
+  std::vector<std::pair<std::string, std::string> > userAttributes;
 };
 
 // The access of the file open as `fd`, which `st` describes.
@@ -34,5 +48,7 @@ void GiveAccess(int fd, const FileAccess& access);
 
 // The umask every new file of this process gets.
 mode_t ProcessUmask();
+
+#endif  // _WIN32
 
 #endif  // VEILMARK_PLATFORM_FILE_ACCESS_H_

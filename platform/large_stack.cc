@@ -1,10 +1,5 @@
 #include "platform/large_stack.h"
 
-#include <errno.h>
-#include <pthread.h>
-#include <string.h>
-#include <sys/mman.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -45,34 +40,13 @@ class Pool {
 
   bool Start(const std::shared_ptr<LargeStackThread::Work>& work,
              std::string* error) {
-    // Address space only: pages are taken as the stack grows into them.
-    // The lowest page stays inaccessible, as a guard.
-    void* stack =
-        mmap(nullptr, kLargeStackBytes, PROT_READ | PROT_WRITE,
-             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
-    if (stack == MAP_FAILED) {
-      *error = strerror(errno);
-      return false;
-    }
-    mprotect(stack, 4096, PROT_NONE);
     auto* thread = new Thread{this, {}, work};
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    int rc = pthread_attr_setstack(&attributes, stack, kLargeStackBytes);
-    pthread_t id;
-    if (rc == 0) rc = pthread_create(&id, &attributes, Loop, thread);
-    pthread_attr_destroy(&attributes);
-    if (rc != 0) {
-      delete thread;
-      munmap(stack, kLargeStackBytes);
-      *error = strerror(rc);
-      return false;
-    }
-    pthread_detach(id);
-    return true;
+    if (StartLargeStackThread(Loop, thread, error)) return true;
+    delete thread;
+    return false;
   }
 
-  static void* Loop(void* argument) {
+  static void Loop(void* argument) {
     Thread* thread = static_cast<Thread*>(argument);
     Pool* pool = thread->pool;
     std::unique_lock<std::mutex> lock(pool->mutex_);
@@ -92,7 +66,6 @@ class Pool {
       pool->idle_.push_back(thread);
       thread->changed.wait(lock, [&] { return thread->work != nullptr; });
     }
-    return nullptr;
   }
 
   std::mutex mutex_;

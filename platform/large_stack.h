@@ -34,4 +34,10 @@ class LargeStackThread {
   std::shared_ptr<Work> work_;
 };
 
+// Runs `run(argument)` on a new thread of its own with a stack of
+// kLargeStackBytes, left to end by itself; the threads above are made so.
+// False, with the reason in `error`, when no such thread can be had.
+bool StartLargeStackThread(void (*run)(void*), void* argument,
+                           std::string* error);
+
 #endif  // VEILMARK_PLATFORM_LARGE_STACK_H_

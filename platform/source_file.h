@@ -1,9 +1,9 @@
 // An original file opened for reading, pinned for as long as it is loaded.
 //
 // Only regular files are accepted (a symbolic link is not one, whatever it
-// points to), and nothing ever blocks on a FIFO or device. While the object lives,
-// ReadPath() names the opened file itself, so a loader that reopens the file
-// later reads the same data even if its name was replaced meanwhile.
+// points to), and nothing ever blocks on a FIFO or device. While the object
+// lives, ReadPath() names the opened file itself, so a loader that reopens the
+// file later reads the same data even if its name was replaced meanwhile.
 #ifndef VEILMARK_PLATFORM_SOURCE_FILE_H_
 #define VEILMARK_PLATFORM_SOURCE_FILE_H_
 
@@ -43,9 +43,13 @@ class SourceFile {
   void Close();
 
  private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // a HANDLE
+#else
   int fd_ = -1;
-  unsigned long dev_ = 0;
-  unsigned long ino_ = 0;
+#endif
+  unsigned long long dev_ = 0;
+  unsigned long long ino_ = 0;
   unsigned long long size_ = 0;
   long long mtimeNs_ = 0;
   FileAccess access_;

@@ -20,6 +20,8 @@ CString CFileException::GetErrorMessage() const {
   return CString(strerror(m_lOsError));
 }
 
+bool CFile::IsOpen() const { return fd_ >= 0; }
+
 CFile::~CFile() {
   if (fd_ >= 0) ::close(fd_);
 }

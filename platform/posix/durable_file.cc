@@ -151,7 +151,8 @@ bool FolderHandle::SyncEntries(std::string* error) {
   return ::fsync(fd_) == 0 || Failed(error);
 }
 
-bool FolderHandle::SyncFileSystem(std::string* error) {
+bool FolderHandle::SyncFileSystem(const std::vector<std::string>&,
+                                  std::string* error) {
   return ::syncfs(fd_) == 0 || Failed(error);
 }
 

@@ -1,0 +1,5 @@
+#include "platform/dicom_file_name.h"
+
+OFFilename DicomFileName(const std::string& path) {
+  return OFFilename(path.c_str());
+}

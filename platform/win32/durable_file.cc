@@ -1,0 +1,355 @@
+#include "platform/durable_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "platform/win32/files.h"
+#include "platform/win32/system.h"
+
+namespace {
+
+constexpr char kTempPrefix[] = ".veilmark-";
+constexpr char kTempSuffix[] = ".tmp";
+constexpr size_t kTempRandom = 6;
+constexpr int kTempTries = 100;
+
+// FileRenameInfoEx, which the headers declare only for Windows 10 builds.
+constexpr FILE_INFO_BY_HANDLE_CLASS kFileRenameInfoEx =
+    static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+constexpr DWORD kShareAll =
+    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool Failed(std::string* error, DWORD code = GetLastError()) {
+  const std::string text = win32::ErrorText(code);
+  if (error) *error = text;
+  return false;
+}
+
+std::string RandomPart() {
+  static const char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 random(std::random_device{}() ^
+                                      GetTickCount64() ^ GetCurrentThreadId());
+  std::string part;
+  for (size_t i = 0; i < kTempRandom; ++i) {
+    part += kLetters[random() % (sizeof kLetters - 1)];
+  }
+  return part;
+}
+
+// Creates the file, its creator's alone, and returns it open for writing and
+// for giving it its access; kInvalidHandle on failure.
+HANDLE OpenTempFile(const std::string& folder, std::string* path,
+                    std::string* error) {
+  SECURITY_ATTRIBUTES* ownerOnly = win32::OwnerOnly();
+  if (!ownerOnly) {
+    Failed(error);
+    return kInvalidHandle;
+  }
+  for (int tries = 0; tries < kTempTries; ++tries) {
+    const std::string name =
+        folder + "/" + kTempPrefix + RandomPart() + kTempSuffix;
+    HANDLE file = CreateFileW(
+        win32::WidePath(name).c_str(),
+        GENERIC_READ | GENERIC_WRITE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+        FILE_SHARE_READ, ownerOnly, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != kInvalidHandle) {
+      *path = name;
+      return file;
+    }
+    const DWORD code = GetLastError();
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
+      Failed(error, code);
+      return kInvalidHandle;
+    }
+  }
+  Failed(error, ERROR_FILE_EXISTS);
+  return kInvalidHandle;
+}
+
+// Forces the file's data to the disk and gives it `access`. The flush comes
+// first: FlushFileBuffers needs a handle that may write, and the access
+// taken may not let this process open one again.
+bool FlushAndGiveAccess(HANDLE file, const FileAccess& access,
+                        std::string* error) {
+  if (!FlushFileBuffers(file)) return Failed(error);
+  win32::GiveAccess(file, access);
+  return true;
+}
+
+bool IsTempName(const std::string& name) {
+  const size_t prefix = sizeof kTempPrefix - 1, suffix = sizeof kTempSuffix - 1;
+  return name.size() == prefix + kTempRandom + suffix &&
+         name.compare(0, prefix, kTempPrefix) == 0 &&
+         name.compare(prefix + kTempRandom, suffix, kTempSuffix) == 0;
+}
+
+// Calls `found` with the path of each temporary file of `folder` until it
+// returns false.
+template <typename Found>
+void ForEachTempFile(const std::string& folder, Found found) {
+  std::vector<std::string> names;
+  unsigned long error;
+  if (!win32::ListFolder(folder, &names, &error)) return;
+  for (const std::string& name : names) {
+    const std::string path = folder + "/" + name;
+    if (IsTempName(name) && IsRegularFile(path) && !found(path)) break;
+  }
+}
+
+}  // namespace
+
+bool CreateTempFile(const std::string& folder, std::string* path,
+                    std::string* error) {
+  HANDLE file = OpenTempFile(folder, path, error);
+  if (file == kInvalidHandle) return false;
+  CloseHandle(file);
+  return true;
+}
+
+bool WriteTempFile(const std::string& folder, const char* data, size_t size,
+                   const FileAccess& access, std::string* path,
+                   std::string* error) {
+  HANDLE file = OpenTempFile(folder, path, error);
+  if (file == kInvalidHandle) return false;
+  bool written = true;
+  for (size_t done = 0; written && done < size;) {
+    const DWORD piece =
+        static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
+    DWORD n = 0;
+    if (!WriteFile(file, data + done, piece, &n, nullptr)) {
+      written = Failed(error);
+    } else if (n == 0) {
+      written = Failed(error, ERROR_WRITE_FAULT);
+    }
+    done += n;
+  }
+  written = written && FlushAndGiveAccess(file, access, error);
+  if (!CloseHandle(file) && written) written = Failed(error);
+  if (!written) RemoveFile(*path);
+  return written;
+}
+
+bool GiveAccessAt(const std::string& path, const FileAccess& access,
+                  std::string* error) {
+  HANDLE file = CreateFileW(win32::WidePath(path).c_str(),
+                            GENERIC_WRITE | READ_CONTROL | WRITE_DAC |
+                                WRITE_OWNER | FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == kInvalidHandle) return Failed(error);
+  const bool given = FlushAndGiveAccess(file, access, error);
+  CloseHandle(file);
+  return given;
+}
+
+void RemoveLeftoverTempFiles(const std::string& folder) {
+  ForEachTempFile(folder, [](const std::string& path) {
+    RemoveFile(path);
+    return true;
+  });
+}
+
+std::vector<std::string> LeftoverTempFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  ForEachTempFile(folder, [&](const std::string& path) {
+    names.push_back(path.substr(folder.size() + 1));
+    return true;
+  });
+  return names;
+}
+
+bool SyncFile(const std::string& path, std::string* error) {
+  HANDLE file = CreateFileW(win32::WidePath(path).c_str(), GENERIC_WRITE,
+                            kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == kInvalidHandle) {
+    // A temporary file that took an access without writing for this process
+    // (or the read-only attribute) was flushed before it took it.
+    return GetLastError() == ERROR_ACCESS_DENIED || Failed(error);
+  }
+  const bool flushed = FlushFileBuffers(file) || Failed(error);
+  CloseHandle(file);
+  return flushed;
+}
+
+FolderHandle::~FolderHandle() {
+  if (handle_) CloseHandle(handle_);
+}
+
+FolderHandle::OpenResult FolderHandle::Open(const std::string& path,
+                                            std::string* error) {
+  const std::wstring wide = win32::WidePath(path);
+  // With the right to write, so that its entries can be flushed, where the
+  // folder grants it.
+  HANDLE folder = CreateFileW(
+      wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | GENERIC_WRITE,
+      kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == kInvalidHandle && GetLastError() == ERROR_ACCESS_DENIED) {
+    folder = CreateFileW(
+        wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  }
+  if (folder == kInvalidHandle) {
+    const DWORD code = wide.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+        code == ERROR_DIRECTORY || code == ERROR_INVALID_NAME) {
+      return kMissing;
+    }
+    Failed(error, code);
+    return kFailed;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(folder, &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    CloseHandle(folder);
+    return kMissing;
+  }
+  handle_ = folder;
+  return kOpened;
+}
+
+bool FolderHandle::SyncEntries(std::string* error) {
+  // The names a run gives are given with MOVEFILE_WRITE_THROUGH, and so are
+  // on disk once given; flushing the folder as well is what the file system
+  // offers beyond that (NTFS takes it for its entries), and one that offers
+  // nothing, or a folder this process may not write to, is no failure.
+  if (FlushFileBuffers(handle_)) return true;
+  const DWORD code = GetLastError();
+  return code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_FUNCTION ||
+         code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_PARAMETER ||
+         Failed(error, code);
+}
+
+bool FolderHandle::SyncFileSystem(const std::vector<std::string>& files,
+                                  std::string* error) {
+  // Windows flushes no more than a file at a time (short of a whole volume,
+  // which takes an administrator).
+  for (const std::string& file : files) {
+    if (!SyncFile(file, error)) return false;
+  }
+  return true;
+}
+
+PublishResult PublishNoReplace(const std::string& from, const std::string& to,
+                               std::string* error) {
+  if (MoveFileExW(win32::WidePath(from).c_str(), win32::WidePath(to).c_str(),
+                  MOVEFILE_WRITE_THROUGH)) {
+    return PublishResult::kDone;
+  }
+  const DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
+    return PublishResult::kNameTaken;
+  }
+  Failed(error, code);
+  return PublishResult::kFailed;
+}
+
+namespace {
+
+// Renames the file at `from` over `to` with the rename of POSIX systems,
+// which replaces a file that is open, as the record is while an undo writes
+// it anew (Windows 10 1709 and later; MoveFileExW refuses then).
+bool ReplaceOpenFile(const std::wstring& from, const std::wstring& to) {
+  HANDLE file =
+      CreateFileW(from.c_str(), DELETE | GENERIC_WRITE, kShareAll, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == kInvalidHandle) return false;
+  // The system's own form of the new name: "\??\" for "\\?\".
+  const std::wstring name = L"\\??\\" + to.substr(4);
+  const DWORD nameBytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  const DWORD flags =
+      FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+  std::memcpy(buffer.data(), &flags, sizeof flags);
+  info->RootDirectory = nullptr;
+  info->FileNameLength = nameBytes;
+  std::memcpy(info->FileName, name.data(), nameBytes);
+  const bool renamed =
+      SetFileInformationByHandle(file, kFileRenameInfoEx, info,
+                                 static_cast<DWORD>(buffer.size())) != 0;
+  const DWORD code = GetLastError();
+  // Its data was flushed when it was written; this is the rename's turn,
+  // as far as flushing the file takes it (the caller flushes the folder).
+  if (renamed) FlushFileBuffers(file);
+  CloseHandle(file);
+  SetLastError(renamed ? ERROR_SUCCESS : code);
+  return renamed;
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::string& from, const std::string& to,
+                 std::string* error) {
+  const std::wstring wideFrom = win32::WidePath(from);
+  const std::wstring wideTo = win32::WidePath(to);
+  if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  const DWORD code = GetLastError();
+  return (code == ERROR_ACCESS_DENIED &&
+          wideTo.compare(0, 4, L"\\\\?\\") == 0 &&
+          ReplaceOpenFile(wideFrom, wideTo)) ||
+         Failed(error, code);
+}
+
+PublishResult ProbeName(const std::string& path) {
+  if (GetFileAttributesW(win32::WidePath(path).c_str()) !=
+      INVALID_FILE_ATTRIBUTES) {
+    return PublishResult::kNameTaken;
+  }
+  const DWORD code = GetLastError();
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
+             ? PublishResult::kDone
+             : PublishResult::kFailed;
+}
+
+bool CanCreateFilesIn(const std::string& folder) {
+  // Opening the folder for adding a file asks its DACL without adding one.
+  HANDLE handle =
+      CreateFileW(win32::WidePath(folder).c_str(), FILE_ADD_FILE, kShareAll,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == kInvalidHandle) return false;
+  CloseHandle(handle);
+  return true;
+}
+
+bool EntryExists(const std::string& path) {
+  return GetFileAttributesW(win32::WidePath(path).c_str()) !=
+         INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsRegularFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(win32::WidePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY |
+                         FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+}
+
+void RemoveFile(const std::string& path) {
+  const std::wstring wide = win32::WidePath(path);
+  if (DeleteFileW(wide.c_str()) || GetLastError() != ERROR_ACCESS_DENIED) {
+    return;
+  }
+  // A copy that took its original's read-only attribute is still the run's
+  // own to take back.
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_READONLY) &&
+      SetFileAttributesW(wide.c_str(),
+                         attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+    DeleteFileW(wide.c_str());
+  }
+}
+
+bool IsEntryName(const std::string& name) {
+  // Besides the separators, a colon names a stream of a file ("a:b" is
+  // stream b of a), and the others are refused in names by Windows.
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\\:*?\"<>|\0", 10)) ==
+             std::string::npos;
+}
