@@ -9,6 +9,7 @@
 #include "anonymize/toolkit_messages.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
+#include "platform/dicom_file_name.h"
 #include "platform/source_file.h"
 
 namespace {
@@ -46,7 +47,7 @@ bool ReadHead(const std::string& path, FileHead* head) {
   // A name further on than the head: DCMTK reads the file as far as it.
   if (!ParseHead(source, &file) &&
       (file.clear(),
-       file.loadFileUntilTag(source.ReadPath().c_str(), EXS_Unknown,
+       file.loadFileUntilTag(DicomFileName(source.ReadPath()), EXS_Unknown,
                              EGL_noChange, 4096, ERM_autoDetect,
                              DcmTagKey(0x0010, 0x0011))
            .bad())) {
