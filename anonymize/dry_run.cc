@@ -2,6 +2,7 @@
 
 #include "platform/delete_file.h"
 #include "platform/durable_file.h"
+#include "platform/path_separator.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ DryRunCommit::DryRunCommit(const CString& folder,
 
 bool DryRunCommit::Taken(const std::string& name) const {
   if (written_.count(name)) return true;
-  return !deleted_.count(name) && EntryExists(folder_.str() + "/" + name);
+  return !deleted_.count(name) &&
+         EntryExists(folder_.str() + kPathSeparator + name);
 }
 
 void DryRunCommit::Name(FileJob* job) {

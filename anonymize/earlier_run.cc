@@ -12,6 +12,7 @@
 #include "platform/delete_file.h"
 #include "platform/durable_file.h"
 #include "platform/large_stack.h"
+#include "platform/path_separator.h"
 
 bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
                   SourceFile* original, const std::string& copyPath) {
@@ -19,10 +20,11 @@ bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
   SourceFile copy;
   DcmFileFormat originalFile, copyFile;
   const bool same =
-      OpenAndLoad(folder.str() + "/" + entry.oldFile.str(), original,
+      OpenAndLoad(folder.str() + kPathSeparator + entry.oldFile.str(), original,
                   &originalBytes, &originalFile, &reason) &&
-      OpenAndLoad(copyPath.empty() ? folder.str() + "/" + entry.newFile.str()
-                                   : copyPath,
+      OpenAndLoad(copyPath.empty()
+                      ? folder.str() + kPathSeparator + entry.newFile.str()
+                      : copyPath,
                   &copy, &copyBytes, &copyFile, &reason) &&
       HoldsRecordedName(originalFile.getDataset(), entry.oldName.str()) &&
       HoldsRecordedName(copyFile.getDataset(), entry.newName.str()) &&
@@ -58,7 +60,7 @@ void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
   if (entries->empty()) return;
   const std::vector<std::string> temps = LeftoverTempFiles(folder.str());
   if (temps.empty()) return;
-  const std::string path = folder.str() + "/";
+  const std::string path = folder.str() + kPathSeparator;
   size_t keep = entries->size();
   auto cut = [&] {
     // The copies the stopped run never named, by the image they hold.
@@ -105,7 +107,7 @@ EarlierRun FinishEarlierRun(const CString& folder,
                             const std::vector<RecordEntry>& entries,
                             bool dryRun) {
   EarlierRun result;
-  const std::string path = folder.str() + "/";
+  const std::string path = folder.str() + kPathSeparator;
   std::vector<const RecordEntry*> candidates;
   for (const RecordEntry& entry : entries) {
     if (entry.Usable() && IsRegularFile(path + entry.oldFile.str()) &&

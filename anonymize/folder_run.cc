@@ -23,6 +23,7 @@
 #include "dcmtk/dcmdata/dcdict.h"
 #include "platform/durable_file.h"
 #include "platform/find_file.h"
+#include "platform/path_separator.h"
 
 void FolderRun::Add(const LogLine& line) {
   if (line.error) ++result_.errorLines;
@@ -51,7 +52,7 @@ void FolderRun::Error(const char* format, ...) {
 
 bool FolderRun::List(std::vector<CString>* names) {
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(folder_ + "/*.ima", &found);
+  HANDLE search = FindFirstFileA(folder_ + kPathSeparator + "*.ima", &found);
   if (search == INVALID_HANDLE_VALUE) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
     ListFailed(strerror(errno));
@@ -79,7 +80,7 @@ int FolderRun::Workers(size_t files) const {
 }
 
 bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
-  const CString recordPath = folder_ + "/anonymous_record.csv";
+  const CString recordPath = folder_ + kPathSeparator + "anonymous_record.csv";
   std::string reason;
   if (options_.restore && !EntryExists(recordPath.str())) {
     Error("No anonymous_record.csv to restore from in: %s",

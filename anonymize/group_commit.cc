@@ -6,6 +6,7 @@
 #include "anonymize/anonymous_name.h"
 #include "anonymize/record_file.h"
 #include "platform/delete_file.h"
+#include "platform/path_separator.h"
 
 void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
                 FolderHandle* folderHandle) {
@@ -50,7 +51,7 @@ void GroupCommit::Fail(FileJob* job, const std::string& recordError) {
     job->AddError("Couldn't write to anonymous_record.csv: %s",
                   recordError.c_str());
   }
-  RemoveFile(job->named ? folder_.str() + "/" + job->newName.str()
+  RemoveFile(job->named ? folder_.str() + kPathSeparator + job->newName.str()
                         : job->tempPath);
   if (!job->newName.IsEmpty()) names_.Gone(job->newName.str());
   job->named = false;
@@ -92,7 +93,7 @@ size_t GroupCommit::Name(FileJob* const* jobs, size_t count) {
     return false;
   };
   auto free = [&](const CString& name) {
-    return ProbeName(folder_.str() + "/" + name.str());
+    return ProbeName(folder_.str() + kPathSeparator + name.str());
   };
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
@@ -126,7 +127,8 @@ void GroupCommit::Publish(FileJob* const* jobs, size_t count) {
     FileJob* job = jobs[i];
     if (!job->ready) continue;
     auto claim = [&](const CString& name) {
-      return PublishNoReplace(job->tempPath, folder_.str() + "/" + name.str());
+      return PublishNoReplace(job->tempPath,
+                              folder_.str() + kPathSeparator + name.str());
     };
     const CString meant = job->newName;
     if (claim(meant) == PublishResult::kDone) {

@@ -8,6 +8,7 @@
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
+#include "platform/path_separator.h"
 
 void FileJob::AddError(const char* format, ...) {
   va_list args;
@@ -21,7 +22,7 @@ void FileJob::AddError(const char* format, ...) {
 
 void FileJob::SaveFailed(const CString& folder) {
   AddError("Couldn't save new file: %s",
-           static_cast<LPCTSTR>(folder + "/" + meantName));
+           static_cast<LPCTSTR>(folder + kPathSeparator + meantName));
 }
 
 namespace {
@@ -98,7 +99,7 @@ void StartFile(const CString& folder, FileJob* job) {
   CString announce;
   announce.Format("Anonymizing file: %s", static_cast<LPCTSTR>(job->fileName));
   job->lines.push_back({false, announce});
-  job->fullPath = folder + "/" + job->fileName;
+  job->fullPath = folder + kPathSeparator + job->fileName;
 }
 
 void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {

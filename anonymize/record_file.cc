@@ -7,6 +7,7 @@
 
 #include "anonymize/anonymous_name.h"
 #include "platform/durable_file.h"
+#include "platform/path_separator.h"
 
 const char kRecordHeader[] =
     "Original Filename,Anonymous Filename,Original Patient Name,"
@@ -216,7 +217,8 @@ bool RewriteRecord(const CString& folder, CFile* record,
   std::string temp;
   CFile fresh;
   FolderHandle folderHandle;
-  const std::string path = folder.str() + "/anonymous_record.csv";
+  const std::string path =
+      folder.str() + kPathSeparator + "anonymous_record.csv";
   if (!WriteTempFile(folder.str(), kept.data(), kept.size(), record->Access(),
                      &temp, error)) {
     return false;

@@ -5,6 +5,7 @@
 
 #include "anonymize/group_commit.h"
 #include "platform/delete_file.h"
+#include "platform/path_separator.h"
 
 size_t RestoreCommit::Commit(FileJob* const* jobs, size_t count,
                              int* restored) {
@@ -22,8 +23,8 @@ void RestoreCommit::Publish(FileJob* const* jobs, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready || job->inPlace) continue;
-    switch (PublishNoReplace(job->tempPath,
-                             folder_.str() + "/" + job->newName.str())) {
+    switch (PublishNoReplace(
+        job->tempPath, folder_.str() + kPathSeparator + job->newName.str())) {
       case PublishResult::kDone:
         job->named = true;
         continue;
@@ -47,7 +48,7 @@ void RestoreCommit::SyncNames(FileJob* const* jobs, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->named) continue;
-    RemoveFile(folder_.str() + "/" + job->newName.str());
+    RemoveFile(folder_.str() + kPathSeparator + job->newName.str());
     job->SaveFailed(folder_);
     job->named = job->ready = false;
   }
@@ -74,7 +75,8 @@ void RestoreCommit::Witness(FileJob* const* jobs, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready) continue;
-    if (job->named) RemoveFile(folder_.str() + "/" + job->newName.str());
+    if (job->named)
+      RemoveFile(folder_.str() + kPathSeparator + job->newName.str());
     job->AddError("Couldn't write to anonymous_record.undo: %s", error.c_str());
     job->named = job->ready = false;
   }

@@ -6,6 +6,7 @@
 #include "anonymize/verified_save.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "platform/durable_file.h"
+#include "platform/path_separator.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ bool OriginalIsBack(const CString& folder, const RecordEntry& entry) {
   SourceFile source;
   std::string whole, reason, nameBytes, name, dateBytes, date;
   DcmFileFormat file;
-  if (!OpenAndLoad(folder.str() + "/" + entry.oldFile.str(), &source, &whole,
-                   &file, &reason)) {
+  if (!OpenAndLoad(folder.str() + kPathSeparator + entry.oldFile.str(), &source,
+                   &whole, &file, &reason)) {
     return false;
   }
   const DatasetText text(file.getDataset());
@@ -44,7 +45,8 @@ bool OldNameFree(const CString& folder, const UndoState* dryState,
                  const std::string& name) {
   if (dryState && dryState->Written(name)) return false;
   if (dryState && dryState->Deleted(name)) return true;
-  return ProbeName(folder.str() + "/" + name) == PublishResult::kDone;
+  return ProbeName(folder.str() + kPathSeparator + name) ==
+         PublishResult::kDone;
 }
 
 // A dry run's undo of a file that an earlier line of it would have written
@@ -89,7 +91,7 @@ void UndoState::Delete(const std::string& name) {
 
 void Taken(const CString& folder, FileJob* job) {
   job->AddError("Old file name is taken by another file: %s",
-                static_cast<LPCTSTR>(folder + "/" + job->newName));
+                static_cast<LPCTSTR>(folder + kPathSeparator + job->newName));
 }
 
 bool StartRestore(const CString& folder, const RecordEntry& entry,
@@ -101,7 +103,7 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
     return false;
   }
   job->fileName = entry.newFile;
-  job->fullPath = folder + "/" + entry.newFile;
+  job->fullPath = folder + kPathSeparator + entry.newFile;
   job->newName = job->meantName = entry.oldFile;
   job->patientName = entry.oldName;
   job->anonymousName = entry.newName;

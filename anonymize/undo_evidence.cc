@@ -1,7 +1,9 @@
 #include "anonymize/undo_evidence.h"
 
+#include "platform/path_separator.h"
+
 UndoEvidence::UndoEvidence(const CString& folder)
-    : path_(folder.str() + "/anonymous_record.undo") {}
+    : path_(folder.str() + kPathSeparator + "anonymous_record.undo") {}
 
 void UndoEvidence::Read() {
   CFile file;

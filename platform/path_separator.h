@@ -1,0 +1,13 @@
+// The separator that joins a folder and a name in this platform's paths, as
+// the program writes them and shows them in its log: "FOLDER/NAME" here,
+// "FOLDER\NAME" on Windows, whatever the folder ends with.
+#ifndef VEILMARK_PLATFORM_PATH_SEPARATOR_H_
+#define VEILMARK_PLATFORM_PATH_SEPARATOR_H_
+
+#ifdef _WIN32
+constexpr char kPathSeparator[] = "\\";
+#else
+constexpr char kPathSeparator[] = "/";
+#endif
+
+#endif  // VEILMARK_PLATFORM_PATH_SEPARATOR_H_
