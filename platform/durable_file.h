@@ -10,6 +10,8 @@
 
 #include "platform/file_access.h"
 
+class CFile;
+
 // Creates a new, empty file in `folder` under a fresh name of the form
 // ".veilmark-XXXXXX.tmp", readable and writable by its owner only, and
 // returns its path in `path`.
@@ -71,9 +73,13 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
                                std::string* error = nullptr);
 
 // Gives the file at `from` the name `to` in one step, replacing what `to`
-// names.
+// names. `held`, when given, is this process's own handle on that file: on
+// a Windows file system that cannot replace a file while it is open (FAT,
+// many shares, wine; nor Windows before 10 1709), it is closed first and
+// the rename tried again, which then succeeds only if no other process
+// holds the file; it stays closed if the rename fails.
 bool ReplaceFile(const std::string& from, const std::string& to,
-                 std::string* error);
+                 std::string* error, CFile* held = nullptr);
 
 // What PublishNoReplace to `path` would give as things are, found without
 // changing anything: kDone when the name is free.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/cfile.h"
 #include "platform/win32/files.h"
 #include "platform/win32/system.h"
 #include "platform/win32/system_calls.h"
@@ -308,18 +309,22 @@ bool ReplaceOpenFile(const std::wstring& from, const std::wstring& to) {
 }  // namespace
 
 bool ReplaceFile(const std::string& from, const std::string& to,
-                 std::string* error) {
+                 std::string* error, CFile* held) {
   const std::wstring wideFrom = win32::WidePath(from);
   const std::wstring wideTo = win32::WidePath(to);
-  if (sys::MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
-  }
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (sys::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags)) return true;
   const DWORD code = GetLastError();
-  return (code == ERROR_ACCESS_DENIED &&
-          wideTo.compare(0, 4, L"\\\\?\\") == 0 &&
-          ReplaceOpenFile(wideFrom, wideTo)) ||
-         Failed(error, code);
+  if (code != ERROR_ACCESS_DENIED || wideTo.compare(0, 4, L"\\\\?\\") != 0) {
+    return Failed(error, code);
+  }
+  if (ReplaceOpenFile(wideFrom, wideTo)) return true;
+  // No rename of POSIX systems here: a file that is open cannot be
+  // replaced, so none is left to another process that holds it.
+  if (!held) return Failed(error, code);
+  *held = CFile();
+  return sys::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags) ||
+         Failed(error);
 }
 
 PublishResult ProbeName(const std::string& path) {
