@@ -48,11 +48,11 @@ namespace faults {
 //                                            its path their folder
 //   kRename       rename(), renameat2()      MoveFileExW(),
 //                                            SetFileInformationByHandle()
-//                                            with FileRenameInfo(Ex)
+//                                            with FileRenameInfoEx
 //   kLink         link()                     none: renames can refuse
 //   kUnlink       unlink()                   DeleteFileW(),
 //                                            SetFileInformationByHandle()
-//                                            with FileDispositionInfo(Ex)
+//                                            with FileDispositionInfo
 //   kAccess       fchown(), fchmod(),        SetSecurityInfo(),
 //                 fsetxattr(),               SetFileAttributesW(),
 //                 fremovexattr()             SetFileInformationByHandle()

@@ -34,12 +34,10 @@ std::string Stamp(const std::string& path);
 // group here, its security descriptor and read-only attribute on Windows.
 std::string AccessOf(const std::string& path);
 // Lets the file's group read it besides its owner: 0640 here, an entry for
-// the local users on Windows.
-void ShareWithGroup(const std::string& path);
-// Whether a file keeps the access it is given as it was given: not under
-// wine, which keeps Unix permission bits for a DACL and makes up a DACL
-// from them.
-bool FilesKeepTheirAccess();
+// the local users in its DACL on Windows. False where the system does not
+// keep such a grant: wine keeps Unix permission bits for a DACL, and makes
+// one up from them.
+bool ShareWithGroup(const std::string& path);
 
 // Whether a name of a folder's entry can be `name` on this system: here
 // any bytes but "/" and NUL, on Windows only UTF-8 without control

@@ -60,9 +60,9 @@ std::string AccessOf(const std::string& path) {
   return text;
 }
 
-void ShareWithGroup(const std::string& path) { ::chmod(path.c_str(), 0640); }
-
-bool FilesKeepTheirAccess() { return true; }
+bool ShareWithGroup(const std::string& path) {
+  return ::chmod(path.c_str(), 0640) == 0;
+}
 
 bool IsPossibleName(const std::string& name) {
   return name.find_first_of(std::string("/\0", 2)) == std::string::npos;

@@ -217,30 +217,24 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
 
 BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
                                 LPVOID info, DWORD size) {
-  // FileRenameInfoEx and FileDispositionInfoEx, which the headers declare
-  // only for Windows 10 builds.
-  constexpr int kRenameEx = 22, kDispositionEx = 21;
+  // FileRenameInfoEx, which the headers declare only for Windows 10 builds:
+  // its first member holds FILE_RENAME_FLAG_REPLACE_IF_EXISTS (1).
+  constexpr int kRenameEx = 22;
   if (faults::Watching()) {
-    const int which = static_cast<int>(kind);
-    if (which == FileRenameInfo || which == kRenameEx) {
+    Call call(Op::kAccess, PathOf(file));
+    if (kind == kRenameEx) {
       const auto* rename = static_cast<const FILE_RENAME_INFO*>(info);
-      DWORD flags;
-      std::memcpy(&flags, info, sizeof flags);
-      const bool replace =
-          which == kRenameEx ? (flags & 1) != 0 : rename->ReplaceIfExists != 0;
-      const std::wstring to(rename->FileName,
-                            rename->FileNameLength / sizeof(wchar_t));
-      if (Pass(Call(Op::kRename, PathOf(file), Shown(to), !replace))) {
-        return FALSE;
-      }
-    } else if ((which == FileDispositionInfo &&
-                static_cast<const FILE_DISPOSITION_INFO*>(info)->DeleteFile) ||
-               (which == kDispositionEx &&
-                (*static_cast<const DWORD*>(info) & 1))) {
-      if (Pass(Call(Op::kUnlink, PathOf(file)))) return FALSE;
-    } else if (which == FileBasicInfo) {
-      if (Pass(Call(Op::kAccess, PathOf(file)))) return FALSE;
+      call.op = Op::kRename;
+      call.target = Shown(std::wstring(
+          rename->FileName, rename->FileNameLength / sizeof(wchar_t)));
+      call.noReplace = !(*static_cast<const DWORD*>(info) & 1);
+    } else if (kind == FileDispositionInfo &&
+               static_cast<const FILE_DISPOSITION_INFO*>(info)->DeleteFile) {
+      call.op = Op::kUnlink;
+    } else if (kind != FileBasicInfo) {
+      return ::SetFileInformationByHandle(file, kind, info, size);
     }
+    if (Pass(call)) return FALSE;
   }
   return ::SetFileInformationByHandle(file, kind, info, size);
 }

@@ -98,32 +98,6 @@ std::wstring Quoted(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-// This process's environment with `added` ("NAME=VALUE" each) in place of
-// any variable of the same name, as CreateProcessW takes it.
-std::wstring Environment(const std::vector<std::string>& added) {
-  std::vector<std::wstring> variables;
-  for (const std::string& variable : added) variables.push_back(Wide(variable));
-  wchar_t* block = GetEnvironmentStringsW();
-  for (const wchar_t* at = block; at && *at; at += wcslen(at) + 1) {
-    const std::wstring variable = at;
-    const size_t equals = variable.find(L'=', 1);
-    bool replaced = false;
-    for (const std::string& given : added) {
-      const std::wstring name = Wide(given.substr(0, given.find('=') + 1));
-      replaced = replaced || _wcsnicmp(at, name.c_str(), name.size()) == 0;
-    }
-    if (!replaced && equals != std::wstring::npos)
-      variables.push_back(variable);
-  }
-  if (block) FreeEnvironmentStringsW(block);
-  std::wstring environment;
-  for (const std::wstring& variable : variables) {
-    environment += variable;
-    environment += L'\0';
-  }
-  return environment + L'\0';
-}
-
 }  // namespace
 
 namespace {
@@ -225,44 +199,21 @@ std::string AccessOf(const std::string& path) {
   return access;
 }
 
-void ShareWithGroup(const std::string& path) {
-  PACL dacl = nullptr, shared = nullptr;
+bool ShareWithGroup(const std::string& path) {
+  // The owner's and the local users' entries, the second for reading.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
   std::wstring wide = Long(path);
-  if (GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT,
-                            DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                            nullptr, &descriptor) != ERROR_SUCCESS) {
-    return;
-  }
-  wchar_t users[] = L"BUILTIN\\Users";
-  EXPLICIT_ACCESSW entry = {};
-  entry.grfAccessPermissions = FILE_GENERIC_READ;
-  entry.grfAccessMode = GRANT_ACCESS;
-  entry.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-  entry.Trustee.ptstrName = users;
-  if (SetEntriesInAclW(1, &entry, dacl, &shared) == ERROR_SUCCESS) {
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"D:(A;;FA;;;OW)(A;;FR;;;BU)", SDDL_REVISION_1, &descriptor,
+          nullptr) &&
+      GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
     SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                          nullptr, nullptr, shared, nullptr);
-    LocalFree(shared);
+                          nullptr, nullptr, dacl, nullptr);
   }
-  LocalFree(descriptor);
-}
-
-bool FilesKeepTheirAccess() {
-  static const bool keep = [] {
-    const std::string folder = MakeScratchFolder();
-    const std::string file = folder + "\\file";
-    HANDLE made = CreateFileW(Long(file).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (made != kInvalidHandle) CloseHandle(made);
-    const std::string before = AccessOf(file);
-    ShareWithGroup(file);
-    const std::string after = AccessOf(file);
-    RemoveTree(folder);
-    // The users' entry, for reading, in the DACL.
-    return before != after && after.find(";;;BU)") != std::string::npos;
-  }();
-  return keep;
+  if (descriptor) LocalFree(descriptor);
+  return AccessOf(path).find(";;;BU)") != std::string::npos;
 }
 
 bool IsPossibleName(const std::string& name) {
@@ -373,7 +324,6 @@ Process StartProgram(const std::string& program,
   for (const std::string& argument : arguments) {
     line += L" " + Quoted(Wide(argument));
   }
-  std::wstring variables = Environment(environment);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -381,11 +331,28 @@ Process StartProgram(const std::string& program,
   startup.hStdOutput = Inheritable(out, CREATE_ALWAYS);
   startup.hStdError = Inheritable(err, CREATE_ALWAYS);
   const std::wstring folder = Wide(where);
+  // The program inherits this process's environment, the variables given
+  // set for as long as it takes to start it.
+  std::vector<std::pair<std::wstring, std::wstring>> saved;
+  for (const std::string& variable : environment) {
+    const size_t equals = variable.find('=');
+    const std::wstring name = Wide(variable.substr(0, equals));
+    std::wstring value(32767, L'\0');
+    value.resize(GetEnvironmentVariableW(name.c_str(), &value[0],
+                                         static_cast<DWORD>(value.size())));
+    saved.emplace_back(name, value);
+    SetEnvironmentVariableW(name.c_str(),
+                            Wide(variable.substr(equals + 1)).c_str());
+  }
   PROCESS_INFORMATION started = {};
-  if (CreateProcessW(Long(program).c_str(), &line[0], nullptr, nullptr, TRUE,
-                     CREATE_UNICODE_ENVIRONMENT, &variables[0],
-                     where.empty() ? nullptr : folder.c_str(), &startup,
-                     &started)) {
+  const bool made = CreateProcessW(
+      Long(program).c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+      where.empty() ? nullptr : folder.c_str(), &startup, &started);
+  for (const auto& [name, value] : saved) {
+    SetEnvironmentVariableW(name.c_str(),
+                            value.empty() ? nullptr : value.c_str());
+  }
+  if (made) {
     CloseHandle(started.hThread);
     process.id = started.dwProcessId;
     process.handle = started.hProcess;
