@@ -1,14 +1,12 @@
 // The framework's entry on wxWidgets: starts wxWidgets, installs the
 // window system and runs the application object.
-#include <wx/app.h>
-#include <wx/init.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/cwinapp.h"
 #include "platform/resources.h"
+#include "platform/wx/toolkit_entry.h"
 #include "platform/wx/wx_window_system.h"
 
 int AfxWinMain(int argc, char** argv) {
@@ -36,12 +34,7 @@ int AfxWinMain(int argc, char** argv) {
     return 0;
   }
 
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv)) {
-    // wxWidgets has said why (no display, as a rule).
-    return 1;
-  }
-  if (app->m_pszAppName) wxTheApp->SetAppName(app->m_pszAppName);
+  if (!StartToolkit(argc, argv, app->m_pszAppName)) return 1;
 
   WxWindowSystem window_system;
   SetWindowSystem(&window_system);
@@ -50,6 +43,6 @@ int AfxWinMain(int argc, char** argv) {
   app->InitInstance();
   int status = app->ExitInstance();
   SetWindowSystem(nullptr);
-  wxEntryCleanup();
+  EndToolkit();
   return status;
 }
