@@ -1,5 +1,8 @@
 // The framework's entry on wxWidgets: starts wxWidgets, installs the
 // window system and runs the application object.
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,8 +22,14 @@ int AfxWinMain(int argc, char** argv) {
   static std::string executable_name;
   if (!app->m_pszAppName && argc > 0) {
     executable_name = argv[0];
-    size_t slash = executable_name.rfind('/');
+    size_t slash = executable_name.find_last_of("/\\");
     if (slash != std::string::npos) executable_name.erase(0, slash + 1);
+    // Windows names a program with its extension, in any letter case.
+    const size_t dot =
+        executable_name.size() - std::min<size_t>(4, executable_name.size());
+    if (strcasecmp(executable_name.c_str() + dot, ".exe") == 0) {
+      executable_name.erase(dot);
+    }
     app->m_pszAppName = executable_name.c_str();
   }
 
