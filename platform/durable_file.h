@@ -10,6 +10,8 @@
 
 #include "platform/file_access.h"
 
+class CFile;
+
 // Creates a new, empty file in `folder` under a fresh name of the form
 // ".veilmark-XXXXXX.tmp", readable and writable by its owner only, and
 // returns its path in `path`.
@@ -70,9 +72,13 @@ enum class PublishResult { kDone, kNameTaken, kFailed };
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,
                                std::string* error = nullptr);
 
-// Gives the file at `from` the name `to` in one step, replacing what `to`
-// names.
-bool ReplaceFile(const std::string& from, const std::string& to,
+// Gives the file at `from` the name `to` in one step, replacing the file
+// `to` names, which the caller may hold open as `held` (its lock with it).
+// Here the rename keeps `held` open: whoever opened the old file meanwhile
+// finds that the name no longer gives it (CFile::NamedBy). Windows cannot
+// replace a file that is open: `held` is closed first, and the rename fails
+// while any other process has the old file open.
+bool ReplaceFile(const std::string& from, const std::string& to, CFile* held,
                  std::string* error);
 
 // What PublishNoReplace to `path` would give as things are, found without
