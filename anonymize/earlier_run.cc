@@ -105,12 +105,14 @@ void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
 
 EarlierRun FinishEarlierRun(const CString& folder,
                             const std::vector<RecordEntry>& entries,
-                            bool dryRun) {
+                            const std::set<std::string>& listed, bool dryRun) {
   EarlierRun result;
   const std::string path = folder.str() + kPathSeparator;
   std::vector<const RecordEntry*> candidates;
   for (const RecordEntry& entry : entries) {
-    if (entry.Usable() && IsRegularFile(path + entry.oldFile.str()) &&
+    if (entry.Usable() && listed.count(entry.oldFile.str()) &&
+        listed.count(entry.newFile.str()) &&
+        IsRegularFile(path + entry.oldFile.str()) &&
         IsRegularFile(path + entry.newFile.str())) {
       candidates.push_back(&entry);
     }

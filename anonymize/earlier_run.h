@@ -55,10 +55,11 @@ void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
                      std::vector<LogLine>* lines);
 
 // Deletes the originals whose copy and record line stand, under the lock of
-// the record that `entries` were read from. With `dryRun`, deletes nothing
-// and says what it would do.
+// the record that `entries` were read from; `listed` holds the names of
+// the folder's "*.ima" entries, the only ones looked at. With `dryRun`,
+// deletes nothing and says what it would do.
 EarlierRun FinishEarlierRun(const CString& folder,
                             const std::vector<RecordEntry>& entries,
-                            bool dryRun);
+                            const std::set<std::string>& listed, bool dryRun);
 
 #endif  // VEILMARK_ANONYMIZE_EARLIER_RUN_H_

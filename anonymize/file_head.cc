@@ -17,12 +17,19 @@ namespace {
 // Most files have their patient name in their first few KiB: those are
 // read and parsed in memory, the rest of the file never.
 constexpr size_t kHeadBytes = 64 * 1024;
+constexpr char kDeflatedUid[] = "1.2.840.10008.1.2.1.99";
 
+// The head's bytes can nest no deeper than their item tags, eight bytes
+// each, allow: far less than DCMTK is trusted with. Deflated bytes can
+// inflate to any depth, and are read as the rest of a file is.
 bool ParseHead(const SourceFile& source, DcmFileFormat* file) {
   thread_local std::string head;
   head.resize(std::min<unsigned long long>(source.Size(), kHeadBytes));
   const long got = source.ReadAt(0, &head[0], head.size());
-  if (got != static_cast<long>(head.size())) return false;
+  if (got != static_cast<long>(head.size()) ||
+      head.find(kDeflatedUid) != std::string::npos) {
+    return false;
+  }
   MemoryInputStream stream(head.data(), head.size());
   file->setReadMode(ERM_autoDetect);
   file->transferInit();
@@ -40,17 +47,15 @@ bool ReadHead(const std::string& path, FileHead* head) {
   SourceFile source;
   std::string reason;
   DcmFileFormat file;
-  if (source.Open(path, &reason) != SourceFile::kOpened ||
-      CheckNesting(source, kMaxNestingLevels, &reason) != Nesting::kWithin) {
-    return false;
-  }
+  if (source.Open(path, &reason, false) != SourceFile::kOpened) return false;
   // A name further on than the head: DCMTK reads the file as far as it.
   if (!ParseHead(source, &file) &&
       (file.clear(),
-       file.loadFileUntilTag(DicomFileName(source.ReadPath()), EXS_Unknown,
-                             EGL_noChange, 4096, ERM_autoDetect,
-                             DcmTagKey(0x0010, 0x0011))
-           .bad())) {
+       CheckNesting(source, kMaxNestingLevels, &reason) != Nesting::kWithin ||
+           file.loadFileUntilTag(DicomFileName(source.ReadPath()), EXS_Unknown,
+                                 EGL_noChange, 4096, ERM_autoDetect,
+                                 DcmTagKey(0x0010, 0x0011))
+               .bad())) {
     return false;
   }
   DcmDataset* dataset = file.getDataset();

@@ -231,12 +231,15 @@ RunResult FolderRun::Run() {
 
 void FolderRun::Anonymize(FolderHandle* folderHandle,
                           const std::vector<RecordEntry>& entries) {
-  EarlierRun earlier = FinishEarlierRun(folder_, entries, options_.dryRun);
+  std::vector<CString> names;
+  if (!List(&names)) return;
+  std::set<std::string> listed;
+  for (const CString& name : names) listed.insert(name.str());
+  EarlierRun earlier =
+      FinishEarlierRun(folder_, entries, listed, options_.dryRun);
   for (const LogLine& line : earlier.lines) Add(line);
   result_.failed += static_cast<int>(earlier.kept.size());
   if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
-  std::vector<CString> names;
-  if (!List(&names)) return;
   result_.started = true;
   names.erase(std::remove_if(names.begin(), names.end(),
                              [&](const CString& name) {

@@ -225,7 +225,7 @@ bool RewriteRecord(const CString& folder, CFile* record,
   }
   if (!SyncFile(temp, error) ||
       !fresh.Open(temp.c_str(), CFile::modeReadWrite) ||
-      fresh.Lock() == CFile::kBusy || !ReplaceFile(temp, path, error, record)) {
+      fresh.Lock() == CFile::kBusy || !ReplaceFile(temp, path, record, error)) {
     if (error->empty()) *error = "the new record could not be opened";
     RemoveFile(temp);
     return false;

@@ -72,14 +72,14 @@ enum class PublishResult { kDone, kNameTaken, kFailed };
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,
                                std::string* error = nullptr);
 
-// Gives the file at `from` the name `to` in one step, replacing what `to`
-// names. `held`, when given, is this process's own handle on that file: on
-// a Windows file system that cannot replace a file while it is open (FAT,
-// many shares, wine; nor Windows before 10 1709), it is closed first and
-// the rename tried again, which then succeeds only if no other process
-// holds the file; it stays closed if the rename fails.
-bool ReplaceFile(const std::string& from, const std::string& to,
-                 std::string* error, CFile* held = nullptr);
+// Gives the file at `from` the name `to` in one step, replacing the file
+// `to` names, which the caller may hold open as `held` (its lock with it).
+// Here the rename keeps `held` open: whoever opened the old file meanwhile
+// finds that the name no longer gives it (CFile::NamedBy). Windows cannot
+// replace a file that is open: `held` is closed first, and the rename fails
+// while any other process has the old file open.
+bool ReplaceFile(const std::string& from, const std::string& to, CFile* held,
+                 std::string* error);
 
 // What PublishNoReplace to `path` would give as things are, found without
 // changing anything: kDone when the name is free.

@@ -76,7 +76,7 @@ TEST_F(Files, AnOriginalStaysTheFileItWasOpenedAs) {
   // the original, which still reads as it was.
   std::string other;
   ASSERT_TRUE(WriteTempFile(folder_, "other", 5, FileAccess(), &other));
-  const bool replaced = ReplaceFile(other, Path("a.ima"), &error);
+  const bool replaced = ReplaceFile(other, Path("a.ima"), nullptr, &error);
   EXPECT_EQ(original.UnchangedAt(Path("a.ima")), !replaced);
   ASSERT_TRUE(original.ReadWhole(&bytes, &error));
   EXPECT_EQ(bytes, "original");

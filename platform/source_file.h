@@ -20,7 +20,9 @@ class SourceFile {
 
   enum Result { kOpened, kNotRegular, kFailed };
   // On kFailed, `error` holds the reason.
-  Result Open(const std::string& path, std::string* error);
+  // Without `withAccess`, Access() stays empty: for a file only read.
+  Result Open(const std::string& path, std::string* error,
+              bool withAccess = true);
   const std::string& ReadPath() const { return readPath_; }
   // Its size when it was opened.
   unsigned long long Size() const { return size_; }

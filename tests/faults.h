@@ -46,9 +46,7 @@ namespace faults {
 //   kFlushAll     syncfs()                   FlushFiles(): a group's files
 //                                            flushed one after the other,
 //                                            its path their folder
-//   kRename       rename(), renameat2()      MoveFileExW(),
-//                                            SetFileInformationByHandle()
-//                                            with FileRenameInfoEx
+//   kRename       rename(), renameat2()      MoveFileExW()
 //   kLink         link()                     none: renames can refuse
 //   kUnlink       unlink()                   DeleteFileW(),
 //                                            SetFileInformationByHandle()

@@ -1,12 +1,15 @@
 // write-icon-png FILE SIZE: writes the program's icon (IDR_MAINFRAME of its
 // resources) to FILE as a PNG image, for installing in the desktop's icon
-// theme under SIZExSIZE. Fails when the icon is not SIZE pixels square, so
-// that the theme's folder always names the icon's real size.
+// theme under SIZExSIZE, or, for a FILE whose name ends in ".ico", as a
+// Windows icon file, for the executables' resources. Fails when the icon is
+// not SIZE pixels square, so that the theme's folder always names the
+// icon's real size.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/resources.h"
+#include "ui/icon_ico.h"
 #include "ui/icon_png.h"
 #include "ui/resource.h"
 
@@ -27,9 +30,12 @@ int main(int argc, char** argv) {
                  icon->width, icon->height, size, size);
     return 1;
   }
-  std::string png = IconPng(*icon);
+  const std::string name = argv[1];
+  const bool ico =
+      name.size() > 4 && name.compare(name.size() - 4, 4, ".ico") == 0;
+  const std::string image = ico ? IconIco(*icon) : IconPng(*icon);
   FILE* out = std::fopen(argv[1], "wb");
-  if (!out || std::fwrite(png.data(), 1, png.size(), out) != png.size() ||
+  if (!out || std::fwrite(image.data(), 1, image.size(), out) != image.size() ||
       std::fclose(out) != 0) {
     std::perror(argv[1]);
     return 1;

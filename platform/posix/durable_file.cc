@@ -179,7 +179,7 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to,
-                 std::string* error, CFile*) {
+                 CFile* /*held*/, std::string* error) {
   return ::rename(from.c_str(), to.c_str()) == 0 || Failed(error);
 }
 

@@ -35,8 +35,8 @@ void SourceFile::Close() {
   fd_ = -1;
 }
 
-SourceFile::Result SourceFile::Open(const std::string& path,
-                                    std::string* error) {
+SourceFile::Result SourceFile::Open(const std::string& path, std::string* error,
+                                    bool withAccess) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) {
     *error = strerror(errno);
@@ -62,7 +62,7 @@ SourceFile::Result SourceFile::Open(const std::string& path,
   ino_ = st.st_ino;
   size_ = static_cast<unsigned long long>(st.st_size);
   mtimeNs_ = ModifiedNs(st);
-  access_ = ReadAccess(fd, st);
+  if (withAccess) access_ = ReadAccess(fd, st);
   readPath_ =
       PinnedPathsWork(fd) ? "/proc/self/fd/" + std::to_string(fd) : path;
   return kOpened;

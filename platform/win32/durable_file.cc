@@ -16,10 +16,6 @@ constexpr char kTempSuffix[] = ".tmp";
 constexpr size_t kTempRandom = 6;
 constexpr int kTempTries = 100;
 
-// FileRenameInfoEx, which the headers declare only for Windows 10 builds.
-constexpr FILE_INFO_BY_HANDLE_CLASS kFileRenameInfoEx =
-    static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
-
 constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -273,58 +269,26 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
   return PublishResult::kFailed;
 }
 
-namespace {
+namespace {}  // namespace
 
-// Renames the file at `from` over `to` with the rename of POSIX systems,
-// which replaces a file that is open, as the record is while an undo writes
-// it anew (Windows 10 1709 and later; MoveFileExW refuses then).
-bool ReplaceOpenFile(const std::wstring& from, const std::wstring& to) {
-  HANDLE file =
-      sys::CreateFileW(from.c_str(), DELETE | GENERIC_WRITE, kShareAll, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == kInvalidHandle) return false;
-  // The system's own form of the new name: "\??\" for "\\?\".
-  const std::wstring name = L"\\??\\" + to.substr(4);
-  const DWORD nameBytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  const DWORD flags =
-      FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
-  std::memcpy(buffer.data(), &flags, sizeof flags);
-  info->RootDirectory = nullptr;
-  info->FileNameLength = nameBytes;
-  std::memcpy(info->FileName, name.data(), nameBytes);
-  const bool renamed =
-      sys::SetFileInformationByHandle(file, kFileRenameInfoEx, info,
-                                      static_cast<DWORD>(buffer.size())) != 0;
-  const DWORD code = GetLastError();
-  // Its data was flushed when it was written; this is the rename's turn,
-  // as far as flushing the file takes it (the caller flushes the folder).
-  if (renamed) sys::FlushFileBuffers(file);
-  CloseHandle(file);
-  SetLastError(renamed ? ERROR_SUCCESS : code);
-  return renamed;
-}
-
-}  // namespace
-
-bool ReplaceFile(const std::string& from, const std::string& to,
-                 std::string* error, CFile* held) {
-  const std::wstring wideFrom = win32::WidePath(from);
-  const std::wstring wideTo = win32::WidePath(to);
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  if (sys::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags)) return true;
-  const DWORD code = GetLastError();
-  if (code != ERROR_ACCESS_DENIED || wideTo.compare(0, 4, L"\\\\?\\") != 0) {
-    return Failed(error, code);
+bool ReplaceFile(const std::string& from, const std::string& to, CFile* held,
+                 std::string* error) {
+  // Windows replaces no file that is open: ours goes first. Should another
+  // process open the old file before the rename, the rename fails and that
+  // process keeps the record it holds.
+  if (held && held->IsOpen()) {
+    try {
+      held->Close();
+    } catch (const CFileException&) {
+      // Written and flushed before: nothing of it is lost.
+    }
   }
-  if (ReplaceOpenFile(wideFrom, wideTo)) return true;
-  // No rename of POSIX systems here: a file that is open cannot be
-  // replaced, so none is left to another process that holds it.
-  if (!held) return Failed(error, code);
-  *held = CFile();
-  return sys::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags) ||
-         Failed(error);
+  if (sys::MoveFileExW(win32::WidePath(from).c_str(),
+                       win32::WidePath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  return Failed(error, GetLastError());
 }
 
 PublishResult ProbeName(const std::string& path) {

@@ -70,8 +70,8 @@ void SourceFile::Close() {
   handle_ = nullptr;
 }
 
-SourceFile::Result SourceFile::Open(const std::string& path,
-                                    std::string* error) {
+SourceFile::Result SourceFile::Open(const std::string& path, std::string* error,
+                                    bool withAccess) {
   const std::wstring wide = win32::WidePath(path);
   WIN32_FILE_ATTRIBUTE_DATA look;
   if (!sys::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &look)) {
@@ -106,7 +106,7 @@ SourceFile::Result SourceFile::Open(const std::string& path,
   size_ = static_cast<unsigned long long>(info.nFileSizeHigh) << 32 |
           info.nFileSizeLow;
   mtimeNs_ = Ticks(info.ftLastWriteTime);
-  access_ = win32::ReadAccess(file);
+  if (withAccess) access_ = win32::ReadAccess(file);
   readPath_ = path;
   std::lock_guard<std::mutex> lock(heldMutex);
   HeldFiles().push_back({id, &handle_});

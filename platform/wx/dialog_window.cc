@@ -2,7 +2,6 @@
 
 #include <wx/button.h>
 #include <wx/dcclient.h>
-#include <wx/evtloop.h>
 #include <wx/iconbndl.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
@@ -13,6 +12,7 @@
 #include <cstring>
 
 #include "platform/cpaintdc.h"
+#include "platform/wx/event_loop.h"
 #include "platform/wx/icon_image.h"
 
 namespace {
@@ -150,8 +150,7 @@ void DialogWindow::EndExchange(bool save) {
 void DialogWindow::ShowChanges(bool at_once) {
   if (changedBoxes_.empty()) return;
   // Outside a handler the loop draws soon anyway.
-  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-  bool draw = handlerDepth_ > 0 && loop && IsShownOnScreen();
+  bool draw = handlerDepth_ > 0 && EventLoopRuns() && IsShownOnScreen();
   if (draw && !at_once && clock() - lastDrawn_ < kFrameMilliseconds) {
     return;
   }
@@ -165,14 +164,14 @@ void DialogWindow::ShowChanges(bool at_once) {
     box->Flush();
   }
   if (draw) {
-    loop->YieldFor(wxEVT_CATEGORY_UI);
+    HandleWaitingEvents(false);
     for (int frame = 0; frame < 50 && !away.empty(); ++frame) {
       if (away.back()->ShowsEnd()) {
         away.pop_back();
         continue;
       }
       wxMilliSleep(2);
-      loop->YieldFor(wxEVT_CATEGORY_UI);
+      HandleWaitingEvents(false);
     }
     lastDrawn_ = clock();
   }

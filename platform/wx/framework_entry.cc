@@ -1,14 +1,15 @@
 // The framework's entry on wxWidgets: starts wxWidgets, installs the
 // window system and runs the application object.
-#include <wx/app.h>
-#include <wx/init.h>
+#include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/cwinapp.h"
 #include "platform/resources.h"
+#include "platform/wx/toolkit_entry.h"
 #include "platform/wx/wx_window_system.h"
 
 int AfxWinMain(int argc, char** argv) {
@@ -21,8 +22,14 @@ int AfxWinMain(int argc, char** argv) {
   static std::string executable_name;
   if (!app->m_pszAppName && argc > 0) {
     executable_name = argv[0];
-    size_t slash = executable_name.rfind('/');
+    size_t slash = executable_name.find_last_of("/\\");
     if (slash != std::string::npos) executable_name.erase(0, slash + 1);
+    // Windows names a program with its extension, in any letter case.
+    const size_t dot =
+        executable_name.size() - std::min<size_t>(4, executable_name.size());
+    if (strcasecmp(executable_name.c_str() + dot, ".exe") == 0) {
+      executable_name.erase(dot);
+    }
     app->m_pszAppName = executable_name.c_str();
   }
 
@@ -36,12 +43,7 @@ int AfxWinMain(int argc, char** argv) {
     return 0;
   }
 
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv)) {
-    // wxWidgets has said why (no display, as a rule).
-    return 1;
-  }
-  if (app->m_pszAppName) wxTheApp->SetAppName(app->m_pszAppName);
+  if (!StartToolkit(argc, argv, app->m_pszAppName)) return 1;
 
   WxWindowSystem window_system;
   SetWindowSystem(&window_system);
@@ -50,6 +52,6 @@ int AfxWinMain(int argc, char** argv) {
   app->InitInstance();
   int status = app->ExitInstance();
   SetWindowSystem(nullptr);
-  wxEntryCleanup();
+  EndToolkit();
   return status;
 }

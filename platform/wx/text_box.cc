@@ -2,18 +2,16 @@
 
 #include "platform/display_text.h"
 
-static_assert(sizeof(wchar_t) == sizeof(char32_t),
-              "wxString holds one character per wchar_t here");
-
 namespace {
 
+// Through UTF-8, which wxString takes on every system, whatever its wchar_t.
 wxString ToWxString(const std::u32string& text) {
-  return wxString(std::wstring(text.begin(), text.end()));
+  return wxString::FromUTF8(BytesAfterEdit(std::string_view(), text));
 }
 
 std::u32string FromWxString(const wxString& text) {
-  std::wstring wide = text.ToStdWstring();
-  return std::u32string(wide.begin(), wide.end());
+  const wxScopedCharBuffer utf8 = text.utf8_str();
+  return DecodeForDisplay(std::string_view(utf8.data(), utf8.length()));
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "platform/wx/wx_window_system.h"
 
 #include <wx/dirdlg.h>
-#include <wx/evtloop.h>
 #include <wx/settings.h>
 
 #include "platform/cdialog.h"
 #include "platform/wx/dialog_window.h"
+#include "platform/wx/event_loop.h"
 
 INT_PTR WxWindowSystem::RunModalDialog(CDialog* dialog,
                                        const DialogTemplate& dialog_template) {
@@ -23,7 +23,13 @@ bool WxWindowSystem::ChooseFolder(HWND owner, const std::string& title,
   wxDirDialog chooser(parent, DisplayString(title), wxString(),
                       wxDD_DEFAULT_STYLE);
   if (chooser.ShowModal() != wxID_OK) return false;
+    // The path as the program's paths are: the file system's bytes here,
+    // UTF-8 on Windows, whose file names are UTF-16.
+#ifdef __WXMSW__
+  *path = chooser.GetPath().utf8_string();
+#else
   *path = std::string(chooser.GetPath().fn_str());
+#endif
   return true;
 }
 
@@ -43,8 +49,4 @@ int WxWindowSystem::GetSystemMetrics(int index) const {
   return value > 0 ? value : 32;
 }
 
-void WxWindowSystem::PumpWaitingMessages() {
-  if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
-    loop->YieldFor(wxEVT_CATEGORY_UI | wxEVT_CATEGORY_USER_INPUT);
-  }
-}
+void WxWindowSystem::PumpWaitingMessages() { HandleWaitingEvents(true); }

@@ -217,24 +217,12 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
 
 BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
                                 LPVOID info, DWORD size) {
-  // FileRenameInfoEx, which the headers declare only for Windows 10 builds:
-  // its first member holds FILE_RENAME_FLAG_REPLACE_IF_EXISTS (1).
-  constexpr int kRenameEx = 22;
-  if (faults::Watching()) {
-    Call call(Op::kAccess, PathOf(file));
-    if (kind == kRenameEx) {
-      const auto* rename = static_cast<const FILE_RENAME_INFO*>(info);
-      call.op = Op::kRename;
-      call.target = Shown(std::wstring(
-          rename->FileName, rename->FileNameLength / sizeof(wchar_t)));
-      call.noReplace = !(*static_cast<const DWORD*>(info) & 1);
-    } else if (kind == FileDispositionInfo &&
-               static_cast<const FILE_DISPOSITION_INFO*>(info)->DeleteFile) {
-      call.op = Op::kUnlink;
-    } else if (kind != FileBasicInfo) {
-      return ::SetFileInformationByHandle(file, kind, info, size);
-    }
-    if (Pass(call)) return FALSE;
+  const bool deletes =
+      kind == FileDispositionInfo &&
+      static_cast<const FILE_DISPOSITION_INFO*>(info)->DeleteFile;
+  if (faults::Watching() && (deletes || kind == FileBasicInfo) &&
+      Pass(Call(deletes ? Op::kUnlink : Op::kAccess, PathOf(file)))) {
+    return FALSE;
   }
   return ::SetFileInformationByHandle(file, kind, info, size);
 }
