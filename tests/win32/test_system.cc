@@ -98,10 +98,6 @@ std::wstring Quoted(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-}  // namespace
-
-namespace {
-
 // Where scratch folders go, when not the system's temporary folder.
 std::string scratchBase;
 
