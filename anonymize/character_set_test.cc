@@ -4,6 +4,7 @@
 
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcspchrs.h"
+#include "tests/test_folder.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ const Case kCases[] = {
 TEST(CharacterSet, DecodesAndEncodesBackByteForByte) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.declared + std::string(" ") + c.bytes);
+    if (c.declared == std::string("GB18030") && !SystemHasGb18030()) continue;
     CharacterSet charset;
     std::string error, text, bytes;
     ASSERT_TRUE(charset.Parse(c.declared, &error)) << error;

@@ -1,8 +1,6 @@
 #include "anonymize/record_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "tests/test_folder.h"
 
@@ -21,16 +19,26 @@ TEST(RecordFile, ALineCutShortByACrashStaysOnItsOwnLine) {
                                  "IM0.ima,ANO\r\nIM1.ima,A.ima,B,A\r\n");
 }
 
-TEST(RecordFile, OnlyARegularFileInTheFolderIsOpened) {
+TEST(RecordFile, ARecordThatIsAFifoIsNotOpened) {
+  if (!HasFifos()) GTEST_SKIP() << "SKIPPED: the system has no FIFOs";
   ScratchFolder folder;
   CFile record;
   std::string error;
   const std::string fifo = folder / "fifo.csv";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  ASSERT_TRUE(MakeFifo(fifo));
   EXPECT_EQ(OpenRecordFile(&record, fifo.c_str(), &error),
             RecordOpen::kOpenFailed);
+}
+
+TEST(RecordFile, ARecordThatIsALinkIsNotFollowed) {
+  if (!HasSymbolicLinks()) {
+    GTEST_SKIP() << "SKIPPED: the file system has no symbolic links";
+  }
+  ScratchFolder folder;
+  CFile record;
+  std::string error;
   const std::string link = folder / "anonymous_record.csv";
-  ASSERT_EQ(::symlink((folder / "elsewhere.csv").c_str(), link.c_str()), 0);
+  ASSERT_TRUE(MakeSymbolicLink(folder / "elsewhere.csv", link));
   EXPECT_EQ(OpenRecordFile(&record, link.c_str(), &error),
             RecordOpen::kOpenFailed);
   EXPECT_EQ(ProbeRecordFile(link.c_str(), folder.path().c_str()),
@@ -49,9 +57,18 @@ TEST(RecordFile, EveryLineReadsBackAsWritten) {
     seed = seed * 1103515245u + 12345u;
     return (seed >> 16) % bound;
   };
+  // A file's name holds what the system's names can hold.
+  std::vector<std::string> fileAlphabet;
+  for (const std::string& symbol : alphabet) {
+    if (IsPossibleName(symbol)) fileAlphabet.push_back(symbol);
+  }
   auto name = [&](bool file) {
     std::string text;
-    for (unsigned n = next(9); n > 0; --n) text += alphabet[next(13)];
+    for (unsigned n = next(9); n > 0; --n) {
+      text +=
+          file ? fileAlphabet[next(static_cast<unsigned>(fileAlphabet.size()))]
+               : alphabet[next(13)];
+    }
     return file ? text + ".ima" : text + "x";
   };
   std::string text = kRecordHeader;

@@ -1,17 +1,11 @@
 // veilmark-cli as scripts use it: output, exit status, options.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
 #include "anonymize/record_file.h"
+#include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"
 #include "veilmark_version.h"
@@ -21,27 +15,18 @@ namespace {
 struct Result {
   int status;
   std::string out;
+  std::string err;
 };
 
-// A shell command's exit status and standard output (and standard error
-// with `withErrors`).
-Result Shell(const std::string& command, bool withErrors = false) {
-  Result result{-1, ""};
-  FILE* pipe = popen(
-      ("(" + command + ")" + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(),
-      "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    result.out.append(buffer, n);
-  }
-  int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-Result RunCli(const std::string& arguments, bool withErrors = false) {
-  return Shell(VEILMARK_CLI " " + arguments, withErrors);
+// veilmark-cli with `arguments`, in the folder `where` (empty: this
+// process's): its exit status, standard output and standard error.
+Result RunCli(const std::vector<std::string>& arguments,
+              const std::string& where = "") {
+  ScratchFolder output;
+  const Process process = StartProgram(Program(VEILMARK_CLI), arguments, {},
+                                       output / "out", output / "err", where);
+  const int status = Finish(process);
+  return {status, ReadBytes(output / "out"), ReadBytes(output / "err")};
 }
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
@@ -49,42 +34,30 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 }  // namespace
 
 // Each line is out before the next file is through: the program stops
-// itself (SIGSTOP) before the second file's original goes, and its first
-// line must be there to read while it waits.
+// itself before the second file's original goes, and its first line must
+// be there to read while it waits.
 TEST(Cli, LinesComeAsTheyAreAdded) {
   ScratchFolder folder, out;
   for (const char* name : {"IM1.ima", "IM2.ima", "IM3.ima"}) {
     folder.Write(name, Fixture());
   }
-  ASSERT_EQ(::mkfifo((out / "log").c_str(), 0600), 0);
-  // Open before the program opens it: a spawn returns only once the child
-  // has.
-  const int fd = ::open((out / "log").c_str(), O_RDONLY | O_NONBLOCK);
-  const pid_t pid =
+  const std::string log = out / "log";
+  const Process process =
       StartCli({"--jobs", "1", folder.path()},
-               "signal:unlink:2:" + std::to_string(SIGSTOP), out / "log");
-  struct pollfd ready = {fd, POLLIN, 0};
-  if (::poll(&ready, 1, 10000) != 1) {
-    ::kill(pid, SIGKILL);
-    Finish(pid);
-    FAIL() << "no line while it waits";
+               "signal:unlink:2:" + std::to_string(faults::kStop), log);
+  if (!WaitStopped(process)) {
+    Kill(process);
+    Finish(process);
+    FAIL() << "it never stopped";
   }
-  ::fcntl(fd, F_SETFL, 0);
-  FILE* log = ::fdopen(fd, "r");
-  char line[256] = "";
-  EXPECT_NE(std::fgets(line, sizeof line, log), nullptr);
-  EXPECT_STREQ(line, "Anonymizing file: IM1.ima\n");
-  int status = 0;
-  EXPECT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
-  EXPECT_TRUE(WIFSTOPPED(status));
-  ::kill(pid, SIGCONT);
-  std::string rest;
-  for (int c; (c = std::fgetc(log)) != EOF;) rest += static_cast<char>(c);
-  std::fclose(log);
-  EXPECT_EQ(Finish(pid), 0);
-  EXPECT_EQ(rest,
-            "Anonymizing file: IM2.ima\nAnonymizing file: IM3.ima\n"
-            "Done. 3 file(s) modified.\n");
+  const std::string first = ReadBytes(log);
+  EXPECT_EQ(first.substr(0, first.find('\n') + 1),
+            "Anonymizing file: IM1.ima\n");
+  GoOn(process);
+  EXPECT_EQ(Finish(process), 0);
+  EXPECT_EQ(ReadBytes(log),
+            "Anonymizing file: IM1.ima\nAnonymizing file: IM2.ima\n"
+            "Anonymizing file: IM3.ima\nDone. 3 file(s) modified.\n");
 }
 
 // What scripts see: the log on standard output, usage on standard error,
@@ -101,85 +74,97 @@ TEST(Cli, OutputAndExitStatus) {
   ASSERT_EQ(
       OpenRecordFile(&other, (busy / "anonymous_record.csv").c_str(), &error),
       RecordOpen::kOpened);
-  std::filesystem::create_directory(dash / "-scans");
+  std::filesystem::create_directory(FsPath(dash / "-scans"));
   const std::string cannot =
       "ERROR:Couldn't create/open anonymous_record.csv to store original "
       "patient names in.\nCheck folder permissions in: ";
-  const std::string u = Quoted(usable.path());
+  const std::string u = usable.path();
   const struct {
-    std::string arguments;
+    std::vector<std::string> arguments;
     int status;
     std::string out;
   } cases[] = {
-      {"--jobs 1 -- " + Quoted(one.path()), 0,
+      {{"--jobs", "1", "--", one.path()},
+       0,
        "Anonymizing file: IM1.ima\nDone. 1 file(s) modified.\n"},
-      {"--dry-run " + Quoted(two.path()), 1,
+      {{"--dry-run", two.path()},
+       1,
        "Anonymizing file: IM1.ima\n  -> ANONDN20070801.ima\nAnonymizing file: "
        "IM2.ima\nERROR:No patient name in file: " +
-           two.path() + "/IM2.ima\nDry run: 1 file(s) would be modified.\n"},
-      {"''", 2, "ERROR:No folder selected.\n"},
+           two / "IM2.ima" + "\nDry run: 1 file(s) would be modified.\n"},
+      {{""}, 2, "ERROR:No folder selected.\n"},
       // One character names a folder of the current one, here not there.
-      {"x", 2,
-       cannot + std::filesystem::current_path().string() + "/x\nQuitting...\n"},
+      {{"x"},
+       2,
+       cannot + (std::filesystem::current_path() / "x").u8string() +
+           "\nQuitting...\n"},
       // Two characters make a folder, here one that is not there.
-      {"ab", 2, cannot + "ab\nQuitting...\n"},
-      {"--dry-run /nonexistent/scans", 2,
+      {{"ab"}, 2, cannot + "ab\nQuitting...\n"},
+      {{"--dry-run", "/nonexistent/scans"},
+       2,
        cannot + "/nonexistent/scans\nQuitting...\n"},
       // A busy and a missing folder say so, the others run.
-      {Quoted(busy.path()) + " " + Quoted(one.path()) + " " +
-           Quoted(parent / "missing"),
+      {{busy.path(), one.path(), parent / "missing"},
        2,
        "ERROR:Another run is using this folder: " + busy.path() +
            "\nLeft 1 file(s) that an earlier run anonymized.\nDone. 0 "
            "file(s) modified.\n" +
-           cannot + parent.path() + "/missing\nQuitting...\n"},
-      {"-- " + Quoted(dash / "-scans"), 0, "Done. 0 file(s) modified.\n"},
-      {"--version", 0, "veilmark-cli " VEILMARK_VERSION "\n"},
+           cannot + parent / "missing" + "\nQuitting...\n"},
+      {{"--", dash / "-scans"}, 0, "Done. 0 file(s) modified.\n"},
+      {{"--version"}, 0, "veilmark-cli " VEILMARK_VERSION "\n"},
       // Bad usage, around a folder that would run, touches nothing.
-      {"", 2, ""},
-      {"--frobnicate " + u, 2, ""},
-      {"--jobs 0 " + u, 2, ""},
-      {"--jobs 1025 " + u, 2, ""},
-      {"--jobs x " + u, 2, ""},
-      {u + " --jobs 2", 2, ""},
-      {"--jobs", 2, ""},
+      {{}, 2, ""},
+      {{"--frobnicate", u}, 2, ""},
+      {{"--jobs", "0", u}, 2, ""},
+      {{"--jobs", "1025", u}, 2, ""},
+      {{"--jobs", "x", u}, 2, ""},
+      {{u, "--jobs", "2"}, 2, ""},
+      {{"--jobs"}, 2, ""},
   };
   for (const auto& c : cases) {
+    std::string arguments;
+    for (const std::string& argument : c.arguments) {
+      arguments += Quoted(argument) + " ";
+    }
     Result result = RunCli(c.arguments);
-    EXPECT_EQ(result.status, c.status) << c.arguments;
-    EXPECT_EQ(result.out, c.out) << c.arguments;
+    EXPECT_EQ(result.status, c.status) << arguments;
+    EXPECT_EQ(result.out, c.out) << arguments;
   }
   EXPECT_EQ(usable.Names(), std::vector<std::string>{});
-  EXPECT_EQ(RunCli("--frobnicate", true).out.substr(0, 19),
-            "usage: veilmark-cli");
-  const std::string help = RunCli("--help").out;
+  EXPECT_EQ(RunCli({"--frobnicate"}).err.substr(0, 19), "usage: veilmark-cli");
+  const std::string help = RunCli({"--help"}).out;
   for (const char* option : {"--jobs N", "--dry-run", "--restore", "--help"}) {
     EXPECT_PRED_FORMAT2(testing::IsSubstring, option, help);
   }
   // "." is the current folder's absolute path.
-  EXPECT_EQ(Shell("cd " + Quoted(busy.path()) + " && " VEILMARK_CLI " .").out,
+  EXPECT_EQ(RunCli({"."}, busy.path()).out,
             "ERROR:Another run is using this folder: " + busy.path() + "\n");
 }
 
 // The README's recipe for many folders, with GNU parallel on this machine:
 // each folder is anonymized exactly once.
 TEST(Cli, GnuParallelRecipeTakesEachFolderOnce) {
+  if (!HasPosixShell()) {
+    GTEST_SKIP() << "SKIPPED: the system has no POSIX shell, find or GNU "
+                    "parallel";
+  }
   ScratchFolder archive;
   std::vector<std::unique_ptr<Promise>> promises;
   for (int i = 0; i < 8; ++i) {
     const std::string series = archive / ("series" + std::to_string(i));
-    std::filesystem::create_directory(series);
+    std::filesystem::create_directory(FsPath(series));
     for (int j = 0; j < 5; ++j) {
       std::string error;
       Fixture fixture = Patient(j % 2 ? "DOE^JOHN" : "ROE^JANE", "20070801");
-      ASSERT_TRUE(WriteFixture(series + "/IM" + std::to_string(j) + ".ima",
+      ASSERT_TRUE(WriteFixture(Join(series, "IM" + std::to_string(j) + ".ima"),
                                fixture, &error));
     }
     promises.push_back(std::make_unique<Promise>(series));
   }
-  Result run = Shell("find " + Quoted(archive.path()) +
-                     " -name '*.ima' -printf '%h\\0' | sort -zu | parallel -0 "
-                     "--will-cite --jobs 4 " VEILMARK_CLI " --jobs 1 {}");
+  ShellResult run =
+      Shell("find " + Quoted(archive.path()) +
+            " -name '*.ima' -printf '%h\\0' | sort -zu | parallel -0 "
+            "--will-cite --jobs 4 " VEILMARK_CLI " --jobs 1 {}");
   EXPECT_EQ(run.status, 0) << run.out;
   for (const auto& promise : promises) {
     EXPECT_EQ(promise->Broken(), std::vector<std::string>{});
@@ -193,14 +178,12 @@ TEST(Cli, RestoreExitStatus) {
   ScratchFolder none, done, failing;
   done.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
   failing.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
-  EXPECT_EQ(RunCli(Quoted(done.path()) + " " + Quoted(failing.path())).status,
-            0);
-  ::unlink((failing / "ANONDN20070801.ima").c_str());
-  EXPECT_EQ(RunCli("--restore --dry-run " + Quoted(done.path())).out,
+  EXPECT_EQ(RunCli({done.path(), failing.path()}).status, 0);
+  RemoveEntry(failing / "ANONDN20070801.ima");
+  EXPECT_EQ(RunCli({"--restore", "--dry-run", done.path()}).out,
             "Restoring file: ANONDN20070801.ima\n  -> IM1.ima\nDry run: 1 "
             "file(s) would be restored.\n");
-  Result all = RunCli("--restore " + Quoted(done.path()) + " " +
-                      Quoted(failing.path()) + " " + Quoted(none.path()));
+  Result all = RunCli({"--restore", done.path(), failing.path(), none.path()});
   EXPECT_EQ(all.status, 2);
   EXPECT_PRED_FORMAT2(testing::IsSubstring,
                       "Restoring file: ANONDN20070801.ima\nDone. 1 file(s) "
@@ -211,17 +194,17 @@ TEST(Cli, RestoreExitStatus) {
       "ERROR:No anonymous_record.csv to restore from in: " + none.path(),
       all.out);
   EXPECT_TRUE(Exists(done / "IM1.ima"));
-  EXPECT_EQ(RunCli("--restore " + Quoted(failing.path())).status, 1);
-  const Result missing = RunCli("--restore " + Quoted(none / "missing"));
+  EXPECT_EQ(RunCli({"--restore", failing.path()}).status, 1);
+  const Result missing = RunCli({"--restore", none / "missing"});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.out, "ERROR:Couldn't list folder: " + none.path() +
-                             "/missing (No such file or directory)\n");
+  EXPECT_EQ(missing.out, "ERROR:Couldn't list folder: " + none / "missing" +
+                             " (No such file or directory)\n");
 }
 
 // What DCMTK says of a file goes to standard error with the file's name;
 // standard output keeps the log's lines alone.
 TEST(Cli, ToolkitWarningsNameTheirFile) {
-  ScratchFolder folder, out;
+  ScratchFolder folder;
   folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801", 8));
   // Pixel data one byte short of an even length.
   std::string bytes = ReadBytes(folder / "IM1.ima");
@@ -229,13 +212,12 @@ TEST(Cli, ToolkitWarningsNameTheirFile) {
   bytes[length] = 7;
   bytes.pop_back();
   WriteBytes(folder / "IM1.ima", bytes);
-  Result result =
-      RunCli(Quoted(folder.path()) + " 2>" + Quoted(out / "errors"), true);
+  Result result = RunCli({folder.path()});
   EXPECT_EQ(result.out,
             "Anonymizing file: IM1.ima\nDone. 1 file(s) modified.\n");
   EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                      "Warning in file: " + folder.path() +
-                          "/IM1.ima (DcmItem: Length of element (7fe0,0010) "
+                      "Warning in file: " + folder / "IM1.ima" +
+                          " (DcmItem: Length of element (7fe0,0010) "
                           "is not a multiple of 2 (VR=OW))\n",
-                      ReadBytes(out / "errors"));
+                      result.err);
 }

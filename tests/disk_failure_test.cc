@@ -3,26 +3,24 @@
 // is skipped; a record line that no longer fits is tried in run_test), and
 // flushes that report an error of the disk.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
 #include <cstring>
 
+#include "platform/path_separator.h"
 #include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"
 
 namespace {
 
-// A tmpfs of `bytes` mounted over a scratch folder for the object's life.
+// A memory file system of `bytes` mounted over a scratch folder for the
+// object's life.
 class SmallDisk {
  public:
-  explicit SmallDisk(size_t bytes) {
-    std::string options = "size=" + std::to_string(bytes);
-    mounted_ = ::mount("tmpfs", folder_.path().c_str(), "tmpfs", 0,
-                       options.c_str()) == 0;
-  }
+  explicit SmallDisk(size_t bytes)
+      : mounted_(MountMemoryDisk(folder_.path(), bytes)) {}
   ~SmallDisk() {
-    if (mounted_) ::umount2(folder_.path().c_str(), MNT_DETACH);
+    if (mounted_) Unmount(folder_.path());
   }
   bool mounted() const { return mounted_; }
   const ScratchFolder& folder() const { return folder_; }
@@ -36,7 +34,10 @@ class SmallDisk {
 
 TEST(DiskFailure, CopiesThatNoLongerFitFailAndLoseNothing) {
   SmallDisk disk(2048 * 1024);
-  if (!disk.mounted()) GTEST_SKIP() << "SKIPPED: mounting a tmpfs is refused";
+  if (!disk.mounted()) {
+    GTEST_SKIP() << "SKIPPED: mounting a memory file system is refused, or "
+                    "the system has none";
+  }
   const ScratchFolder& folder = disk.folder();
   // The copies of four small files fit beside the rest, all at once; a
   // large one never does.
@@ -49,10 +50,10 @@ TEST(DiskFailure, CopiesThatNoLongerFitFailAndLoseNothing) {
   Promise promise(folder.path());
 
   const std::string log = RunLogged(folder.path()).log;
-  EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                      "ERROR:Couldn't save new file: " + folder.path() +
-                          "/ANONDN20070810.ima\r\n",
-                      log);
+  EXPECT_PRED_FORMAT2(
+      testing::IsSubstring,
+      "ERROR:Couldn't save new file: " + folder / "ANONDN20070810.ima" + "\r\n",
+      log);
   EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 4 file(s) modified.", log);
   EXPECT_EQ(promise.Broken(), std::vector<std::string>{});
   EXPECT_EQ(promise.UntouchedOriginals(),
@@ -64,15 +65,17 @@ TEST(DiskFailure, CopiesThatNoLongerFitFailAndLoseNothing) {
 // the first file's flush fails; at any speed, every flush of that kind does.
 TEST(DiskFailure, FailedFlushesKeepTheOriginalsOfTheirFiles) {
   using faults::Op;
+  const std::string separator = kPathSeparator;
   const struct {
     const char* what;
     Op op;
-    const char* part;
+    std::string part;
     const char* error;
   } kinds[] = {
-      {"copies", Op::kFlushFile, "/.veilmark-", "Couldn't save new file: "},
+      {"copies", Op::kFlushFile, separator + ".veilmark-",
+       "Couldn't save new file: "},
       {"folder", Op::kFlushFolder, "", "Couldn't save new file: "},
-      {"record", Op::kFlushFile, "/anonymous_record.csv",
+      {"record", Op::kFlushFile, separator + "anonymous_record.csv",
        "Couldn't write to anonymous_record.csv: "},
   };
   for (const auto& kind : kinds) {

@@ -1,10 +1,5 @@
 #include "tests/files.h"
 
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -14,48 +9,55 @@
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
+#include "platform/dicom_file_name.h"
+#include "platform/path_separator.h"
+
+namespace fs = std::filesystem;
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder + kPathSeparator + name;
+}
+
+fs::path FsPath(const std::string& utf8) { return fs::u8path(utf8); }
 
 std::string ReadBytes(const std::string& path) {
   // Read in one piece: growing a buffer step by step is slow under the
   // sanitizers, and the tests read files of several megabytes many times.
-  // Anything but a regular file reads as empty.
-  std::string bytes;
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat st;
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-      ssize_t n = read(fd, &bytes[done], bytes.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    bytes.resize(done);
-  }
-  if (fd >= 0) close(fd);
+  // Anything but a regular file reads as empty (and a FIFO is not opened).
+  std::error_code error;
+  const fs::path file = FsPath(path);
+  if (!fs::is_regular_file(file, error)) return "";
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes(static_cast<size_t>(fs::file_size(file, error)), '\0');
+  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   return bytes;
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
+  std::ofstream(FsPath(path), std::ios::binary | std::ios::trunc)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void RemoveEntry(const std::string& path) {
+  std::error_code error;
+  fs::remove(FsPath(path), error);
 }
 
 bool Exists(const std::string& path) {
   std::error_code error;
-  return std::filesystem::symlink_status(path, error).type() !=
-         std::filesystem::file_type::not_found;
+  return fs::symlink_status(FsPath(path), error).type() !=
+         fs::file_type::not_found;
 }
 
 std::vector<std::string> Names(const std::string& folder, bool imaOnly) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (!imaOnly || (name.size() >= 4 &&
-                     strcasecmp(name.c_str() + name.size() - 4, ".ima") == 0)) {
-      names.push_back(name);
-    }
+  for (const auto& entry : fs::directory_iterator(FsPath(folder), error)) {
+    const std::string name = entry.path().filename().u8string();
+    std::string end = name.substr(name.size() < 4 ? 0 : name.size() - 4);
+    for (char& c : end) c = (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+    if (!imaOnly || end == ".ima") names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -76,7 +78,7 @@ Rows RecordRows(const std::string& text) {
 
 std::string DatasetWithoutPatientName(const std::string& path) {
   DcmFileFormat file;
-  if (file.loadFile(path.c_str()).bad()) return "";
+  if (file.loadFile(DicomFileName(path)).bad()) return "";
   DcmDataset* dataset = file.getDataset();
   E_TransferSyntax xfer = dataset->getOriginalXfer();
   delete dataset->remove(DCM_PatientName);
@@ -107,7 +109,7 @@ namespace {
 std::string Value(const std::string& path, const DcmTagKey& key) {
   DcmFileFormat file;
   OFString value;
-  if (file.loadFile(path.c_str()).bad() ||
+  if (file.loadFile(DicomFileName(path)).bad() ||
       file.getDataset()->findAndGetOFStringArray(key, value).bad()) {
     return "";
   }
@@ -128,7 +130,7 @@ std::string InstanceUid(const std::string& path) {
 std::map<std::string, std::string> Datasets(const std::string& folder) {
   std::map<std::string, std::string> datasets;
   for (const std::string& name : Names(folder, true)) {
-    const std::string path = folder + "/" + name;
+    const std::string path = Join(folder, name);
     datasets[name] =
         StoredPatientName(path) + "\n" + DatasetWithoutPatientName(path);
   }

@@ -4,6 +4,7 @@
 #ifndef VEILMARK_TESTS_FILES_H_
 #define VEILMARK_TESTS_FILES_H_
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,8 +13,17 @@
 
 using Rows = std::vector<std::vector<std::string>>;
 
+// `folder` and `name` joined by the platform's separator, as the program
+// joins them.
+std::string Join(const std::string& folder, const std::string& name);
+// The path `utf8` for the standard library, which takes the bytes of a
+// narrow one in the system's code page on Windows.
+std::filesystem::path FsPath(const std::string& utf8);
+
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+// Removes the file, link or empty folder at `path`, if any.
+void RemoveEntry(const std::string& path);
 // Whether `path` names anything, a dangling link included.
 bool Exists(const std::string& path);
 // The entries of `folder`, sorted; with `imaOnly`, those whose names end in

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "anonymize/record_file.h"
+#include "platform/path_separator.h"
 #include "tests/faults.h"
 #include "tests/test_folder.h"
 
@@ -43,8 +44,9 @@ TEST(FlushOrder, OriginalsAreRemovedOnlyAfterTheirCopyAndRecordAreOnDisk) {
   std::set<std::string> named, namesOnDisk;
   std::uint64_t written = 0, onDisk = 0;  // bytes of the record
   int removed = 0;
+  const std::string temporary = std::string(kPathSeparator) + ".veilmark-";
   for (const faults::Call& call : calls) {
-    const bool copy = call.path.find("/.veilmark-") != std::string::npos;
+    const bool copy = call.path.find(temporary) != std::string::npos;
     switch (call.op) {
       case Op::kWrite:
         if (copy) {

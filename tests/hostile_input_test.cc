@@ -71,8 +71,10 @@ std::string DeeplyNested(int levels, Encoding encoding) {
 
 }  // namespace
 
-// Whatever a run records, its undo reads back: names of any bytes, with
-// the characters the record quotes, line breaks and tabs included.
+// Whatever a run records, its undo reads back: names of any bytes the
+// system takes (Windows takes no name that is not UTF-8 or holds a quote or
+// a control character), with the characters the record quotes, line breaks
+// and tabs included.
 TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
   ScratchFolder folder;
   const std::vector<std::string> names = {
@@ -87,7 +89,10 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
       "line\nbreak\r.ima",
       ".hidden.ima",
       "M\xc3\xbcller \xe5\xb1\xb1\xe7\x94\xb0.ima"};
+  std::vector<std::string> expected;
   for (size_t i = 0; i < names.size(); ++i) {
+    if (!IsPossibleName(names[i])) continue;
+    expected.push_back(names[i]);
     // Quoted in the record.
     folder.Write(names[i], Patient(i % 2 ? "DOE,\"JR\"^JOHN" : "DOE\r\n\t^JOHN",
                                    "200708" + std::to_string(10 + i)));
@@ -98,10 +103,13 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
   const auto before = Datasets(folder.path());
   Promise promise(folder.path());
   const std::string log = RunLogged(folder.path()).log;
-  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 12 file(s) modified.", log);
+  const std::string done = std::to_string(expected.size() + 1) + " file(s)";
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. " + done + " modified.",
+                      log);
   EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                      "ERROR:Couldn't save new file: " + folder.path() +
-                          "/ANONDN" + std::string(300, '7') + ".ima\r\n",
+                      "ERROR:Couldn't save new file: " +
+                          folder / ("ANONDN" + std::string(300, '7') + ".ima") +
+                          "\r\n",
                       log);
   EXPECT_EQ(promise.Broken(), std::vector<std::string>{});
   EXPECT_EQ(promise.UntouchedOriginals(),
@@ -109,7 +117,6 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
   Rows rows = ReadRecord(folder);
   std::vector<std::string> recorded;
   for (const auto& row : rows) recorded.push_back(row[0]);
-  std::vector<std::string> expected = names;
   expected.push_back("long.ima");
   std::sort(recorded.begin(), recorded.end());
   std::sort(expected.begin(), expected.end());
@@ -120,7 +127,7 @@ TEST(HostileInput, NamesOfAnyBytesAreKeptExactly) {
   RunOptions undo;
   undo.restore = true;
   const std::string undone = RunLogged(folder.path(), undo).log;
-  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. 12 file(s) restored.",
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "Done. " + done + " restored.",
                       undone);
   EXPECT_TRUE(Datasets(folder.path()) == before) << undone;
 
@@ -153,7 +160,7 @@ TEST(HostileInput, DeepSequencesAreTakenUpToALimit) {
   const std::string deflated = DeeplyNested(20000, Encoding::kDeflated);
   WriteBytes(cut / "cut.ima", deflated.substr(0, deflated.size() / 2));
   EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                      "ERROR:Couldn't load file: " + cut.path() + "/cut.ima",
+                      "ERROR:Couldn't load file: " + cut / "cut.ima",
                       RunLogged(cut.path()).log);
   // Reading the copy back needs a deep stack too.
   std::string uid, error;

@@ -4,15 +4,13 @@
 // is in the folder exactly once, no original is left and no temporary file.
 // The same for an undo, finished by a second undo.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 
+#include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"
 
@@ -22,7 +20,7 @@ namespace {
 // some too large to be read whole. Memory-backed folders keep the test
 // quick; what is checked is the order of the steps, the same anywhere.
 void WriteOriginals(ScratchFolder* folder) {
-  if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+  PreferMemoryFolders();
   static const char* const kPatients[] = {"DOE^JOHN", "SMITH^ANN", "X",
                                           "MILLER^KARL"};
   for (int i = 0; i < 100; ++i) {
@@ -40,25 +38,26 @@ void WriteOriginals(ScratchFolder* folder) {
 // The program over `folder` at four jobs, stopped as `faults` says; its
 // output goes to `log` when given. It may open 136 files, so that at most
 // 40 prepared files wait (64 + 8 per job are kept for other files): the 100
-// files are put in place in three groups or more, however fast the workers.
+// files are put in place in three groups or more, however fast the workers
+// (where the system limits open files; Windows does not).
 int Stopped(const ScratchFolder& folder, const std::string& faults,
             bool restore = false, std::string* log = nullptr) {
-  struct rlimit limit;
-  getrlimit(RLIMIT_NOFILE, &limit);
-  const rlim_t open = limit.rlim_cur;
-  limit.rlim_cur = 136;
-  setrlimit(RLIMIT_NOFILE, &limit);
   const std::string out = folder.path() + ".out";
-  const pid_t pid =
-      StartCli({"--jobs", "4", restore ? "--restore" : "--", folder.path()},
-               faults, out);
-  limit.rlim_cur = open;  // the program took the limit with it
-  setrlimit(RLIMIT_NOFILE, &limit);
-  const int status = Finish(pid);
+  Process process;
+  {
+    // The program takes the limit with it.
+    OpenFilesLimit limit(136);
+    process =
+        StartCli({"--jobs", "4", restore ? "--restore" : "--", folder.path()},
+                 faults, out);
+  }
+  const int status = Finish(process);
   if (log) *log = ReadBytes(out);
-  std::filesystem::remove(out);
+  RemoveEntry(out);
   return status;
 }
+
+const int kKilled = -faults::kKill;
 
 }  // namespace
 
@@ -71,20 +70,20 @@ TEST(Kill, EveryWindowOfTheCommitIsFinishedByTheNextRun) {
     const char* faults;
     int status;
   } kSteps[] = {
-      {"kill:flushall:1", -SIGKILL},  // copies written, not flushed
-      {"kill:write@anonymous_record.csv:2", -SIGKILL},      // no record line
-      {"kill:flushfile@anonymous_record.csv:2", -SIGKILL},  // not flushed
-      {"kill:rename:1", -SIGKILL},       // lines on disk, no name given
-      {"kill:rename:3", -SIGKILL},       // some names given
-      {"kill:flushfolder:1", -SIGKILL},  // names given, not flushed
-      {"kill:unlink:1", -SIGKILL},       // all on disk, no original gone
-      {"kill:unlink:4", -SIGKILL},       // some originals gone
-      {"kill:flushall:2", -SIGKILL},     // a group done, the next begun
-      {"kill:rename:60", -SIGKILL},
-      {"kill:unlink:90", -SIGKILL},
-      {"signal:temp:5:2", 128 + SIGINT},
-      {"signal:temp:20:15", 128 + SIGTERM},
-      {"signal:temp:40:1", 128 + SIGHUP},
+      {"kill:flushall:1", kKilled},  // copies written, not flushed
+      {"kill:write@anonymous_record.csv:2", kKilled},      // no record line
+      {"kill:flushfile@anonymous_record.csv:2", kKilled},  // not flushed
+      {"kill:rename:1", kKilled},       // lines on disk, no name given
+      {"kill:rename:3", kKilled},       // some names given
+      {"kill:flushfolder:1", kKilled},  // names given, not flushed
+      {"kill:unlink:1", kKilled},       // all on disk, no original gone
+      {"kill:unlink:4", kKilled},       // some originals gone
+      {"kill:flushall:2", kKilled},     // a group done, the next begun
+      {"kill:rename:60", kKilled},
+      {"kill:unlink:90", kKilled},
+      {"signal:temp:5:2", 128 + faults::kInterrupt},
+      {"signal:temp:20:15", 128 + faults::kTerminate},
+      {"signal:temp:40:1", 128 + faults::kHangUp},
   };
   for (const auto& step : kSteps) {
     SCOPED_TRACE(step.faults);
@@ -142,7 +141,7 @@ TEST(Kill, AnUndoIsFinishedByTheNextUndo) {
     folder.CopyFrom(original);
     ASSERT_EQ(Stopped(folder, ""), 0);
     EXPECT_EQ(Stopped(folder, step, true),
-              step[0] == 's' ? 128 + SIGINT : -SIGKILL);
+              step[0] == 's' ? 128 + faults::kInterrupt : kKilled);
     std::set<std::string> held;
     for (const std::string& name : Names(folder.path(), true)) {
       const std::string dataset = DatasetWithoutPatientName(folder / name);
@@ -169,11 +168,11 @@ TEST(Kill, ARerunKeepsTheLinesOfCopiesHandedOn) {
     SCOPED_TRACE(step);
     ScratchFolder folder, elsewhere;
     folder.CopyFrom(original);
-    EXPECT_EQ(Stopped(folder, step), -SIGKILL);
+    EXPECT_EQ(Stopped(folder, step), kKilled);
     std::set<std::string> moved;
     for (const std::string& name : Names(folder.path(), true)) {
       if (name.compare(0, 4, "ANON") != 0) continue;
-      std::filesystem::rename(folder / name, elsewhere / name);
+      std::filesystem::rename(FsPath(folder / name), FsPath(elsewhere / name));
       moved.insert(name);
     }
     ASSERT_FALSE(moved.empty());

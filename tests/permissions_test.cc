@@ -68,7 +68,7 @@ std::string Attribute(const std::string& path, const char* name) {
 }
 
 // Owner, group, permission bits, ACL and user attribute of a file.
-std::string AccessOf(const std::string& path) {
+std::string AllAccessOf(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return "missing";
   char bits[64];
@@ -161,7 +161,7 @@ TEST(Permissions, CopiesTakeTheirOriginalsAccess) {
                 0);
       ASSERT_EQ(::setxattr(path.c_str(), "user.scanner", "CT 7", 4, 0), 0);
     }
-    before[patient] = AccessOf(path);
+    before[patient] = AllAccessOf(path);
   }
   ASSERT_EQ(::setxattr(folder.path().c_str(), "system.posix_acl_default",
                        kDaemonMayRead.data(), kDaemonMayRead.size(), 0),
@@ -191,7 +191,7 @@ TEST(Permissions, CopiesTakeTheirOriginalsAccess) {
   Rows rows = ReadRecord(folder);
   ASSERT_EQ(rows.size(), 4u);
   for (const auto& row : rows) {
-    EXPECT_EQ(AccessOf(folder / row[1]), before[row[2]]) << row[2];
+    EXPECT_EQ(AllAccessOf(folder / row[1]), before[row[2]]) << row[2];
   }
   struct stat record;
   ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &record), 0);
@@ -213,5 +213,5 @@ TEST(Permissions, AGroupKeptWithoutItsAclGetsNoMoreThanItHad) {
   ::chown(folder.path().c_str(), kNobody, kNobody);
   std::string out;
   EXPECT_EQ(RunAsUser(folder, &out, "002", true), 0) << out;
-  EXPECT_EQ(AccessOf(folder / "ANONDN20070801.ima"), "65534:50 0640  ");
+  EXPECT_EQ(AllAccessOf(folder / "ANONDN20070801.ima"), "65534:50 0640  ");
 }

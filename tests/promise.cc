@@ -7,7 +7,7 @@
 Promise::Promise(const std::string& folder) : folder_(folder) {
   for (const std::string& name : Names(folder, true)) {
     Original& original = originals_[name];
-    const std::string path = folder + "/" + name;
+    const std::string path = Join(folder, name);
     original.bytes = ReadBytes(path);
     original.dataset = DatasetWithoutPatientName(path);
   }
@@ -16,7 +16,7 @@ Promise::Promise(const std::string& folder) : folder_(folder) {
 std::vector<std::string> Promise::UntouchedOriginals() const {
   std::vector<std::string> names;
   for (const auto& [name, original] : originals_) {
-    const std::string path = folder_ + "/" + name;
+    const std::string path = Join(folder_, name);
     if (Exists(path) && ReadBytes(path) == original.bytes) {
       names.push_back(name);
     }
@@ -42,7 +42,7 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
   }
   for (const std::string& name : Names(folder_, true)) {
     if (untouched.count(name)) continue;
-    const std::string dataset = DatasetWithoutPatientName(folder_ + "/" + name);
+    const std::string dataset = DatasetWithoutPatientName(Join(folder_, name));
     if (dataset.empty() || !originalDatasets.count(dataset)) {
       broken.push_back("unreadable or partial file: " + name);
     } else {
@@ -50,7 +50,8 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
     }
   }
 
-  const Rows rows = RecordRows(ReadBytes(folder_ + "/anonymous_record.csv"));
+  const Rows rows =
+      RecordRows(ReadBytes(Join(folder_, "anonymous_record.csv")));
   std::set<std::string> recordedOriginals;
   for (size_t i = 0; i < rows.size(); ++i) {
     if (rows[i].empty()) continue;  // a line cut short by a kill
@@ -64,7 +65,7 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
     // A run stopped between writing a group's lines and naming its copies
     // leaves lines whose originals are all still there.
     const bool unnamed = !runEnded && untouched.count(rows[i][0]);
-    if (!takenUp && !unnamed && !Exists(folder_ + "/" + rows[i][1])) {
+    if (!takenUp && !unnamed && !Exists(Join(folder_, rows[i][1]))) {
       broken.push_back("recorded file missing: " + rows[i][1]);
     }
   }
@@ -88,7 +89,7 @@ std::vector<std::string> Promise::Broken(bool runEnded) const {
 std::vector<std::string> Promise::NotExactlyOnce() const {
   std::map<std::string, int> held;  // by dataset
   for (const std::string& name : Names(folder_, true)) {
-    ++held[DatasetWithoutPatientName(folder_ + "/" + name)];
+    ++held[DatasetWithoutPatientName(Join(folder_, name))];
   }
   std::vector<std::string> wrong;
   for (const auto& [name, original] : originals_) {

@@ -1,11 +1,8 @@
 // Runs over whole folders: what the log says, what is left on disk and what
 // the record holds, whatever the number of threads; and their undo.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -15,6 +12,7 @@
 #include "anonymize/record_file.h"
 #include "anonymize/verified_save.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
+#include "platform/dicom_file_name.h"
 #include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"
@@ -42,23 +40,6 @@ std::string RunOver(const ScratchFolder& folder,
   return Folded(run.log, folder);
 }
 
-// Limits the size of every file this process writes, for the length of a
-// scope, so that writes past it fail.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    struct rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  struct rlimit saved_;
-};
-
 // Files that fail, names that collide with each other and with originals
 // the run deletes, a kept original, and values left in the file on load.
 void WriteMixedFolder(const ScratchFolder& folder) {
@@ -78,9 +59,9 @@ void WriteMixedFolder(const ScratchFolder& folder) {
   noName.patientNamePresence = Presence::kAbsent;
   folder.Write("IM105x.ima", noName);
   WriteBytes(folder / "IM107x.ima", "not DICOM at all");
-  std::filesystem::create_directory(folder / "IM111x.ima");
+  std::filesystem::create_directory(FsPath(folder / "IM111x.ima"));
   folder.Write("IM113x.ima", Patient("SMITH^ANN", "20070802"));
-  ::chmod((folder / "IM113x.ima").c_str(), 0444);  // kept, but counted
+  SetReadOnly(folder / "IM113x.ima");  // kept, but counted
   // A value representation DCMTK does not know (with a 4-byte length, as
   // DCMTK expects of one) is saved as UN: the copy fails its check.
   folder.Write("IM115x.ima", Patient("DOE^JOHN", "20070803"));
@@ -92,20 +73,11 @@ void WriteMixedFolder(const ScratchFolder& folder) {
   WriteBytes(folder / "IM115x.ima", bytes);
 }
 
-// The files this process has open.
-size_t OpenFiles() {
-  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                       std::filesystem::directory_iterator());
-}
-
 // Every entry of `folder` with its permissions, times and bytes.
 std::string Snapshot(const ScratchFolder& folder) {
   std::string all;
   for (const std::string& name : folder.Names()) {
-    struct stat st;
-    ::lstat((folder / name).c_str(), &st);
-    all += name + " " + std::to_string(st.st_mode) + " " +
-           std::to_string(st.st_mtim.tv_nsec) + "\n" + ReadBytes(folder / name);
+    all += name + " " + Stamp(folder / name) + "\n" + ReadBytes(folder / name);
   }
   return all;
 }
@@ -171,32 +143,37 @@ TEST(Run, TheLogAndTheRecordGrowRunByRun) {
                 "IM0004.ima,ANONDN20070801_2.ima,DOE^JOHN,ANONDN20070801\r\n");
 }
 
-TEST(Run, NamesAreTheFirstFreeAndNeverReplaceAFile) {
-  // Also where a rename cannot refuse to replace: then a link claims the
-  // name.
-  for (bool linked : {false, true}) {
-    SCOPED_TRACE(linked ? "linked" : "renamed");
+// Also where a rename cannot refuse to replace (`linked`): then a link
+// claims the name.
+void NamesAreTheFirstFree(bool linked) {
+  {
     faults::Scope scope(linked ? faults::RenameCannotRefuse() : nullptr);
     ScratchFolder folder;
     for (const char* name : {"a.ima", "b.ima", "c.ima"}) {
       folder.Write(name, Patient("SMITH^ANN", "20070802", 20000));
     }
     const std::string c = DatasetWithoutPatientName(folder / "c.ima");
-    // Names taken by something else than a file are skipped, not followed.
-    std::filesystem::create_directory(folder / "ANONSN20070802_2.ima");
-    ::symlink((folder / "outside").c_str(),
-              (folder / "ANONSN20070802_3.ima").c_str());
+    // Names taken by something else than a file are skipped, not followed
+    // (a second folder where the system has no links).
+    std::filesystem::create_directory(FsPath(folder / "ANONSN20070802_2.ima"));
+    if (HasSymbolicLinks()) {
+      ASSERT_TRUE(MakeSymbolicLink(folder / "outside",
+                                   folder / "ANONSN20070802_3.ima"));
+    } else {
+      std::filesystem::create_directory(
+          FsPath(folder / "ANONSN20070802_3.ima"));
+    }
     RunOver(folder);
     EXPECT_FALSE(Exists(folder / "outside"));
     EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONSN20070802_5.ima"), c);
-    ::rmdir((folder / "ANONSN20070802_2.ima").c_str());
-    ::unlink((folder / "ANONSN20070802_3.ima").c_str());
+    RemoveEntry(folder / "ANONSN20070802_2.ima");
+    RemoveEntry(folder / "ANONSN20070802_3.ima");
 
     // Without their record, the copies are files like any other: the next
     // pass maps all three to ANONA2...; the one after that maps each onto
     // its own name, taken until its original is gone.
     for (int pass = 0; pass < 2; ++pass) {
-      ::unlink((folder / "anonymous_record.csv").c_str());
+      RemoveEntry(folder / "anonymous_record.csv");
       RunOver(folder);
     }
     EXPECT_EQ(folder.Names(),
@@ -212,6 +189,17 @@ TEST(Run, NamesAreTheFirstFreeAndNeverReplaceAFile) {
               "ANONA220070802_3.ima>ANONA220070802_2.ima");
     EXPECT_EQ(DatasetWithoutPatientName(folder / "ANONA220070802_2.ima"), c);
   }
+}
+
+TEST(Run, NamesAreTheFirstFreeAndNeverReplaceAFile) {
+  NamesAreTheFirstFree(false);
+}
+
+TEST(Run, NamesAreTheFirstFreeWhereARenameCannotRefuse) {
+  if (!faults::RenameCanBeUnableToRefuse()) {
+    GTEST_SKIP() << "SKIPPED: every rename of the system can refuse";
+  }
+  NamesAreTheFirstFree(true);
 }
 
 TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
@@ -242,34 +230,37 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
   }
   // Entries that are not files are refused before they are opened, links
   // whatever they point to: a file of the folder is taken up once, under
-  // its own name, and one outside never.
-  ASSERT_EQ(::symlink("/nonexistent", (folder / "g.ima").c_str()), 0);
-  ASSERT_EQ(::symlink("j.ima", (folder / "g2.ima").c_str()), 0);
+  // its own name, and one outside never. (Links and FIFOs where the system
+  // has them.)
+  std::vector<std::string> refused;
   ScratchFolder outside;
   outside.Write("o.ima", Patient("ROE^JANE", "20070801"));
-  ASSERT_EQ(::symlink((outside / "o.ima").c_str(), (folder / "g3.ima").c_str()),
-            0);
-  ASSERT_EQ(::mkdir((folder / "h.ima").c_str(), 0777), 0);
-  ASSERT_EQ(::mkfifo((folder / "i.ima").c_str(), 0666), 0);
+  if (HasSymbolicLinks()) {
+    ASSERT_TRUE(MakeSymbolicLink("/nonexistent", folder / "g.ima"));
+    ASSERT_TRUE(MakeSymbolicLink("j.ima", folder / "g2.ima"));
+    ASSERT_TRUE(MakeSymbolicLink(outside / "o.ima", folder / "g3.ima"));
+    refused = {"g", "g2", "g3"};
+  }
+  ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder / "h.ima")));
+  refused.push_back("h");
+  if (HasFifos()) {
+    ASSERT_TRUE(MakeFifo(folder / "i.ima"));
+    refused.push_back("i");
+  }
   // A read-only original is kept, but its copy counts.
   folder.Write("j.ima", Patient("DOE^JOHN", "20070801"));
-  ::chmod((folder / "j.ima").c_str(), 0444);
+  SetReadOnly(folder / "j.ima");
+  for (const std::string& name : refused) {
+    log += "Anonymizing file: " + name +
+           ".ima\r\nERROR:Couldn't load file: " + "FOLDER/" + name +
+           ".ima (not a regular file)\r\n";
+  }
   log +=
-      "Anonymizing file: g.ima\r\nERROR:Couldn't load file: FOLDER/g.ima "
-      "(not a regular file)\r\n"
-      "Anonymizing file: g2.ima\r\nERROR:Couldn't load file: FOLDER/g2.ima "
-      "(not a regular file)\r\n"
-      "Anonymizing file: g3.ima\r\nERROR:Couldn't load file: FOLDER/g3.ima "
-      "(not a regular file)\r\n"
-      "Anonymizing file: h.ima\r\nERROR:Couldn't load file: FOLDER/h.ima "
-      "(not a regular file)\r\n"
-      "Anonymizing file: i.ima\r\nERROR:Couldn't load file: FOLDER/i.ima "
-      "(not a regular file)\r\n"
       "Anonymizing file: j.ima\r\nERROR:Couldn't delete old file: "
       "FOLDER/j.ima\r\nDone. 1 file(s) modified.\r\n";
   EXPECT_EQ(RunOver(folder), log);
-  // All twelve, the copy and the record.
-  EXPECT_EQ(folder.Names().size(), 14u);
+  // All of them, the copy and the record.
+  EXPECT_EQ(folder.Names().size(), std::size(cases) + refused.size() + 3);
   EXPECT_EQ(outside.Names(), Strings{"o.ima"});
 
   // The listing takes only names with a dot; one without gets no copy.
@@ -299,10 +290,12 @@ TEST(Run, WhatCannotBeWrittenKeepsTheOriginal) {
   }
   EXPECT_EQ(log,
             "Anonymizing file: IM1.ima\r\n"
-            "ERROR:Couldn't write to anonymous_record.csv: File too large\r\n"
-            "Anonymizing file: IM2.ima\r\n"
-            "ERROR:Couldn't save new file: FOLDER/ANONSN20070802.ima\r\n"
-            "Done. 0 file(s) modified.\r\n");
+            "ERROR:Couldn't write to anonymous_record.csv: " +
+                FileSizeLimit::Reason() +
+                "\r\n"
+                "Anonymizing file: IM2.ima\r\n"
+                "ERROR:Couldn't save new file: FOLDER/ANONSN20070802.ima\r\n"
+                "Done. 0 file(s) modified.\r\n");
   EXPECT_EQ(promise.UntouchedOriginals(), (Strings{"IM1.ima", "IM2.ima"}));
   EXPECT_EQ(folder.Names(),
             (Strings{"IM1.ima", "IM2.ima", "anonymous_record.csv"}));
@@ -375,16 +368,16 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
   // temporary file says that a run was stopped.
   WriteBytes(folder / "IM1.ima", bytes[0]);
   DcmFileFormat next;
-  ASSERT_TRUE(next.loadFile((folder / "IM1.ima").c_str()).good());
+  ASSERT_TRUE(next.loadFile(DicomFileName(folder / "IM1.ima")).good());
   const Uint8 pixels[4] = {1, 2, 3, 4};
   next.getDataset()->putAndInsertUint8Array(DCM_PixelData, pixels, 4);
   ASSERT_TRUE(
-      next.saveFile((folder / "IM1.ima").c_str(), EXS_LittleEndianExplicit)
+      next.saveFile(DicomFileName(folder / "IM1.ima"), EXS_LittleEndianExplicit)
           .good());
   for (int i = 1; i < 4; ++i) WriteBytes(folder / kNames[i], bytes[i]);
-  ::chmod((folder / "IM3.ima").c_str(), 0444);
-  std::filesystem::rename(folder / "ANONDN20070804.ima",
-                          elsewhere / "ANONDN20070804.ima");
+  SetReadOnly(folder / "IM3.ima");
+  std::filesystem::rename(FsPath(folder / "ANONDN20070804.ima"),
+                          FsPath(elsewhere / "ANONDN20070804.ima"));
   WriteBytes(folder / ".veilmark-Ab3dE9.tmp", bytes[3]);
   const std::string before = Snapshot(folder);
   const std::string expected =
@@ -431,7 +424,6 @@ TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
   WriteMixedFolder(folder);
   WriteBytes(folder / "anonymous_record.csv", kHeader);
   const std::string before = Snapshot(folder);
-  const size_t openFiles = OpenFiles();
   const std::string preview = RunOver(folder, Options(4, true));
   EXPECT_EQ(Snapshot(folder), before);
 
@@ -458,7 +450,8 @@ TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
   EXPECT_PRED_FORMAT2(testing::IsSubstring,
                       "ERROR:Couldn't save new file: FOLDER/ANONDN20070803",
                       preview);
-  EXPECT_EQ(OpenFiles(), openFiles);  // neither leaves a file open
+  // Neither leaves a file open.
+  EXPECT_EQ(FilesHeldOpen(folder.path()), std::vector<std::string>{});
 
   ScratchFolder missing;
   std::filesystem::remove(missing.path());
@@ -476,19 +469,19 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
   WriteMixedFolder(folder);
   // A read-only original's copies are read-only too: an undo could not
   // delete them.
-  ::chmod((folder / "IM113x.ima").c_str(), 0644);
+  SetReadOnly(folder / "IM113x.ima", false);
   const auto before = Datasets(folder.path());
   // Earlier versions took up the copies of earlier runs again: their
   // record holds both runs' lines.
   RunOver(folder, Options(4));
   const std::string record = folder / "anonymous_record.csv";
   const std::string first = ReadBytes(record);
-  ::unlink(record.c_str());
+  RemoveEntry(record);
   RunOver(folder, Options(4));
   WriteBytes(record, first + ReadBytes(record).substr(kHeader.size()));
-  ::chmod(record.c_str(), 0600);
-  // The record keeps its mode, shared with the group on purpose.
-  ::chmod((folder / "anonymous_record.csv").c_str(), 0640);
+  // The record keeps its access, shared with the group on purpose.
+  const bool kept = ShareWithGroup(record);
+  const std::string shared = AccessOf(record);
   const std::string snapshot = Snapshot(folder);
   const std::string preview = RunOver(folder, Options(4, true, true));
   EXPECT_EQ(Snapshot(folder), snapshot);
@@ -500,9 +493,9 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
                       "Dry run: 128 file(s) would be restored.", preview);
   EXPECT_TRUE(Datasets(folder.path()) == before);
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
-  struct stat st;
-  ASSERT_EQ(::stat((folder / "anonymous_record.csv").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  if (kept) {
+    EXPECT_EQ(AccessOf(record), shared);
+  }
 }
 
 // What an undo cannot take back stays, with its line and an error line: a
@@ -521,13 +514,13 @@ TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
   const std::string putBackReadOnly = ReadBytes(folder / "IM6.ima");
   RunOver(folder);
   folder.Write("IM1.ima", Patient("ROE^JANE", "20070901"));  // taken
-  ::unlink((folder / "ANONDN20070802.ima").c_str());         // handed on
+  RemoveEntry(folder / "ANONDN20070802.ima");                // handed on
   folder.Write("IM2.ima", Patient("DOE^JOHN", "20070802"));  // a new scan
   folder.Write("ANONDN20070803.ima", Patient("SOMEONE^ELSE", "20070803"));
-  ::chmod((folder / "ANONDN20070804.ima").c_str(), 0444);  // kept
-  WriteBytes(folder / "IM5.ima", putBack);                 // stopped
+  SetReadOnly(folder / "ANONDN20070804.ima");  // kept
+  WriteBytes(folder / "IM5.ima", putBack);     // stopped
   WriteBytes(folder / "IM6.ima", putBackReadOnly);
-  ::chmod((folder / "ANONDN20070806.ima").c_str(), 0444);
+  SetReadOnly(folder / "ANONDN20070806.ima");
   WriteBytes(folder / "anonymous_record.csv",
              ReadBytes(folder / "anonymous_record.csv") +
                  "no,line\r\n../IM9.ima,../ANONDN20070809.ima,DOE^JOHN,"
@@ -718,7 +711,8 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
     std::string anonymous;  // UTF-8
     std::string stored;     // the copy's patient name, as stored
     std::string recorded;   // the record's original patient name
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"ISO_IR 192", "M\xc3\xbcller^Zo\xc3\xab", EVR_PN, "ANONM\xc3\xab",
        "ANONM\xc3\xab", "M\xc3\xbcller^Zo\xc3\xab"},
       {"ISO_IR 192", "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa", EVR_PN,
@@ -756,9 +750,16 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
       {"ISO_IR 100", "M\xfcller^Hans", EVR_LO, "ANONMs", "ANONMs",
        "M\xc3\xbcller^Hans"},
   };
+  if (!SystemHasGb18030()) {
+    cases.erase(std::remove_if(cases.begin(), cases.end(),
+                               [](const Case& c) {
+                                 return c.charset == std::string("GB18030");
+                               }),
+                cases.end());
+  }
   ScratchFolder folder;
   std::map<std::string, std::string> before;
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (size_t i = 0; i < cases.size(); ++i) {
     Fixture fixture = Patient(cases[i].name, date);
     fixture.specificCharacterSet = cases[i].charset;
     fixture.patientNameVr = cases[i].vr;
@@ -803,8 +804,8 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
   const std::string log = RunOver(folder);
   EXPECT_PRED_FORMAT2(testing::IsSubstring, errors, log);
   Rows rows = ReadRecord(folder);
-  ASSERT_EQ(rows.size(), std::size(cases) + 1);
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  ASSERT_EQ(rows.size(), cases.size() + 1);
+  for (size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.recorded);
     const std::string file = c.anonymous + date + ".ima";
@@ -822,7 +823,7 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
   RunOver(folder, Options(0, false, true));
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
   EXPECT_EQ(StoredPatientName(folder / "OLD.ima"), "M\xfc^X");
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  for (size_t i = 0; i < cases.size(); ++i) {
     const std::string file = folder / "IM" + std::to_string(i) + ".ima";
     EXPECT_EQ(StoredPatientName(file), cases[i].name);
     EXPECT_EQ(DatasetWithoutPatientName(file),

@@ -2,6 +2,7 @@
 
 #include "platform/win32/files.h"
 #include "platform/win32/system.h"
+#include "platform/win32/system_calls.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ BOOL CFile::Open(LPCTSTR file_name, UINT flags) {
   if (handle_) return FALSE;
   // Shared for deletion: an undo renames a new record over this one while
   // it is open, and the new one is renamed while it is open too.
-  HANDLE file = CreateFileW(
+  HANDLE file = sys::CreateFileW(
       win32::WidePath(file_name).c_str(),
       GENERIC_READ | READ_CONTROL | (flags & modeReadWrite ? GENERIC_WRITE : 0),
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -69,7 +70,7 @@ void CFile::Write(const void* buffer, UINT count) {
   const char* p = static_cast<const char*>(buffer);
   while (count > 0) {
     DWORD n = 0;
-    if (!WriteFile(Handle(handle_), p, count, &n, nullptr)) {
+    if (!sys::WriteFile(Handle(handle_), p, count, &n, nullptr)) {
       throw CFileException(static_cast<int>(GetLastError()));
     }
     if (n == 0) throw CFileException(ERROR_WRITE_FAULT);
@@ -88,7 +89,7 @@ void CFile::Close() {
 }
 
 bool CFile::Flush(std::string* error) {
-  return FlushFileBuffers(Handle(handle_)) || Failed(error);
+  return sys::FlushFileBuffers(Handle(handle_)) || Failed(error);
 }
 
 bool CFile::SeekToEnd(std::uint64_t* length, std::string* error) {

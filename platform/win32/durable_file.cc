@@ -7,6 +7,7 @@
 #include "platform/cfile.h"
 #include "platform/win32/files.h"
 #include "platform/win32/system.h"
+#include "platform/win32/system_calls.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ HANDLE OpenTempFile(const std::string& folder, std::string* path,
   for (int tries = 0; tries < kTempTries; ++tries) {
     const std::string name =
         folder + "/" + kTempPrefix + RandomPart() + kTempSuffix;
-    HANDLE file = CreateFileW(
+    HANDLE file = sys::CreateFileW(
         win32::WidePath(name).c_str(),
         GENERIC_READ | GENERIC_WRITE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
         FILE_SHARE_READ, ownerOnly, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -71,7 +72,7 @@ HANDLE OpenTempFile(const std::string& folder, std::string* path,
 // taken may not let this process open one again.
 bool FlushAndGiveAccess(HANDLE file, const FileAccess& access,
                         std::string* error) {
-  if (!FlushFileBuffers(file)) return Failed(error);
+  if (!sys::FlushFileBuffers(file)) return Failed(error);
   win32::GiveAccess(file, access);
   return true;
 }
@@ -116,7 +117,7 @@ bool WriteTempFile(const std::string& folder, const char* data, size_t size,
     const DWORD piece =
         static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
     DWORD n = 0;
-    if (!WriteFile(file, data + done, piece, &n, nullptr)) {
+    if (!sys::WriteFile(file, data + done, piece, &n, nullptr)) {
       written = Failed(error);
     } else if (n == 0) {
       written = Failed(error, ERROR_WRITE_FAULT);
@@ -131,11 +132,11 @@ bool WriteTempFile(const std::string& folder, const char* data, size_t size,
 
 bool GiveAccessAt(const std::string& path, const FileAccess& access,
                   std::string* error) {
-  HANDLE file = CreateFileW(win32::WidePath(path).c_str(),
-                            GENERIC_WRITE | READ_CONTROL | WRITE_DAC |
-                                WRITE_OWNER | FILE_WRITE_ATTRIBUTES,
-                            FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file = sys::CreateFileW(win32::WidePath(path).c_str(),
+                                 GENERIC_WRITE | READ_CONTROL | WRITE_DAC |
+                                     WRITE_OWNER | FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == kInvalidHandle) return Failed(error);
   const bool given = FlushAndGiveAccess(file, access, error);
   CloseHandle(file);
@@ -158,16 +159,26 @@ std::vector<std::string> LeftoverTempFiles(const std::string& folder) {
   return names;
 }
 
+namespace {
+
+// Opens the file at `path` for flushing. kInvalidHandle with the reason as
+// the last error when it cannot; with ERROR_ACCESS_DENIED for a temporary
+// file that took an access without writing for this process (or the
+// read-only attribute), which was flushed before it took it.
+HANDLE OpenToFlush(const std::string& path) {
+  return sys::CreateFileW(win32::WidePath(path).c_str(), GENERIC_WRITE,
+                          kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+}  // namespace
+
 bool SyncFile(const std::string& path, std::string* error) {
-  HANDLE file = CreateFileW(win32::WidePath(path).c_str(), GENERIC_WRITE,
-                            kShareAll, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file = OpenToFlush(path);
   if (file == kInvalidHandle) {
-    // A temporary file that took an access without writing for this process
-    // (or the read-only attribute) was flushed before it took it.
     return GetLastError() == ERROR_ACCESS_DENIED || Failed(error);
   }
-  const bool flushed = FlushFileBuffers(file) || Failed(error);
+  const bool flushed = sys::FlushFileBuffers(file) || Failed(error);
   CloseHandle(file);
   return flushed;
 }
@@ -181,11 +192,11 @@ FolderHandle::OpenResult FolderHandle::Open(const std::string& path,
   const std::wstring wide = win32::WidePath(path);
   // With the right to write, so that its entries can be flushed, where the
   // folder grants it.
-  HANDLE folder = CreateFileW(
+  HANDLE folder = sys::CreateFileW(
       wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | GENERIC_WRITE,
       kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (folder == kInvalidHandle && GetLastError() == ERROR_ACCESS_DENIED) {
-    folder = CreateFileW(
+    folder = sys::CreateFileW(
         wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   }
@@ -213,7 +224,7 @@ bool FolderHandle::SyncEntries(std::string* error) {
   // on disk once given; flushing the folder as well is what the file system
   // offers beyond that (NTFS takes it for its entries), and one that offers
   // nothing, or a folder this process may not write to, is no failure.
-  if (FlushFileBuffers(handle_)) return true;
+  if (sys::FlushFileBuffers(handle_)) return true;
   const DWORD code = GetLastError();
   return code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_FUNCTION ||
          code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_PARAMETER ||
@@ -223,17 +234,31 @@ bool FolderHandle::SyncEntries(std::string* error) {
 bool FolderHandle::SyncFileSystem(const std::vector<std::string>& files,
                                   std::string* error) {
   // Windows flushes no more than a file at a time (short of a whole volume,
-  // which takes an administrator).
+  // which takes an administrator): the files are opened, then flushed one
+  // after the other.
+  std::vector<HANDLE> handles;
+  DWORD code = ERROR_SUCCESS;
   for (const std::string& file : files) {
-    if (!SyncFile(file, error)) return false;
+    HANDLE handle = OpenToFlush(file);
+    if (handle != kInvalidHandle) {
+      handles.push_back(handle);
+    } else if (GetLastError() != ERROR_ACCESS_DENIED) {
+      code = GetLastError();
+      break;
+    }
   }
-  return true;
+  if (code == ERROR_SUCCESS &&
+      !sys::FlushFiles(handles.data(), static_cast<DWORD>(handles.size()))) {
+    code = GetLastError();
+  }
+  for (HANDLE handle : handles) CloseHandle(handle);
+  return code == ERROR_SUCCESS || Failed(error, code);
 }
 
 PublishResult PublishNoReplace(const std::string& from, const std::string& to,
                                std::string* error) {
-  if (MoveFileExW(win32::WidePath(from).c_str(), win32::WidePath(to).c_str(),
-                  MOVEFILE_WRITE_THROUGH)) {
+  if (sys::MoveFileExW(win32::WidePath(from).c_str(),
+                       win32::WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
     return PublishResult::kDone;
   }
   const DWORD code = GetLastError();
@@ -258,15 +283,16 @@ bool ReplaceFile(const std::string& from, const std::string& to, CFile* held,
       // Written and flushed before: nothing of it is lost.
     }
   }
-  if (MoveFileExW(win32::WidePath(from).c_str(), win32::WidePath(to).c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (sys::MoveFileExW(win32::WidePath(from).c_str(),
+                       win32::WidePath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
   return Failed(error, GetLastError());
 }
 
 PublishResult ProbeName(const std::string& path) {
-  if (GetFileAttributesW(win32::WidePath(path).c_str()) !=
+  if (sys::GetFileAttributesW(win32::WidePath(path).c_str()) !=
       INVALID_FILE_ATTRIBUTES) {
     return PublishResult::kNameTaken;
   }
@@ -278,21 +304,22 @@ PublishResult ProbeName(const std::string& path) {
 
 bool CanCreateFilesIn(const std::string& folder) {
   // Opening the folder for adding a file asks its DACL without adding one.
-  HANDLE handle =
-      CreateFileW(win32::WidePath(folder).c_str(), FILE_ADD_FILE, kShareAll,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = sys::CreateFileW(
+      win32::WidePath(folder).c_str(), FILE_ADD_FILE, kShareAll, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == kInvalidHandle) return false;
   CloseHandle(handle);
   return true;
 }
 
 bool EntryExists(const std::string& path) {
-  return GetFileAttributesW(win32::WidePath(path).c_str()) !=
+  return sys::GetFileAttributesW(win32::WidePath(path).c_str()) !=
          INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsRegularFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(win32::WidePath(path).c_str());
+  const DWORD attributes =
+      sys::GetFileAttributesW(win32::WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY |
                          FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
@@ -300,17 +327,17 @@ bool IsRegularFile(const std::string& path) {
 
 void RemoveFile(const std::string& path) {
   const std::wstring wide = win32::WidePath(path);
-  if (DeleteFileW(wide.c_str()) || GetLastError() != ERROR_ACCESS_DENIED) {
+  if (sys::DeleteFileW(wide.c_str()) || GetLastError() != ERROR_ACCESS_DENIED) {
     return;
   }
   // A copy that took its original's read-only attribute is still the run's
   // own to take back.
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  const DWORD attributes = sys::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & FILE_ATTRIBUTE_READONLY) &&
-      SetFileAttributesW(wide.c_str(),
-                         attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
-    DeleteFileW(wide.c_str());
+      sys::SetFileAttributesW(wide.c_str(),
+                              attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+    sys::DeleteFileW(wide.c_str());
   }
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/win32/files.h"
+#include "platform/win32/system_calls.h"
 
 namespace win32 {
 
@@ -95,12 +96,12 @@ void GiveAccess(HANDLE file, const FileAccess& access) {
     // Only a process with the right to restore files may give a file to
     // another user; the group goes with the owner.
     if (GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner) {
-      SetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner,
-                      nullptr, nullptr, nullptr);
+      sys::SetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                           owner, nullptr, nullptr, nullptr);
     }
     if (GetSecurityDescriptorGroup(descriptor, &group, &defaulted) && group) {
-      SetSecurityInfo(file, SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION, nullptr,
-                      group, nullptr, nullptr);
+      sys::SetSecurityInfo(file, SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION,
+                           nullptr, group, nullptr, nullptr);
     }
     // The DACL last: until then the file is its creator's alone. One that
     // inherits takes what the folder passes on now, as the original did.
@@ -111,15 +112,15 @@ void GiveAccess(HANDLE file, const FileAccess& access) {
           DACL_SECURITY_INFORMATION |
           (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
                                        : UNPROTECTED_DACL_SECURITY_INFORMATION);
-      SetSecurityInfo(file, SE_FILE_OBJECT, which, nullptr, nullptr, dacl,
-                      nullptr);
+      sys::SetSecurityInfo(file, SE_FILE_OBJECT, which, nullptr, nullptr, dacl,
+                           nullptr);
     }
   }
   FILE_BASIC_INFO basic;
   if (access.readOnly &&
       GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
     basic.FileAttributes |= FILE_ATTRIBUTE_READONLY;
-    SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+    sys::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/win32/files.h"
 #include "platform/win32/system.h"
+#include "platform/win32/system_calls.h"
 
 // An original is pinned by the way it is opened: shared for reading alone,
 // so that while it is open nobody can write to it, rename it, delete it or
@@ -73,7 +74,7 @@ SourceFile::Result SourceFile::Open(const std::string& path, std::string* error,
                                     bool withAccess) {
   const std::wstring wide = win32::WidePath(path);
   WIN32_FILE_ATTRIBUTE_DATA look;
-  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &look)) {
+  if (!sys::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &look)) {
     *error = win32::LastErrorText();
     return kFailed;
   }
@@ -84,9 +85,9 @@ SourceFile::Result SourceFile::Open(const std::string& path, std::string* error,
   }
   // The name may have changed kind since the look above: a link is opened
   // as itself, and what was opened is looked at again.
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | READ_CONTROL,
-                            FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file = sys::CreateFileW(wide.c_str(), GENERIC_READ | READ_CONTROL,
+                                 FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == kInvalidHandle) {
     *error = win32::LastErrorText();
     return kFailed;

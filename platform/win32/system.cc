@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "platform/win32/files.h"
+#include "platform/win32/system_calls.h"
 
 namespace win32 {
 
@@ -298,7 +299,7 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* names,
 }
 
 bool DeletableEntry(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  const DWORD attributes = sys::GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
 }
@@ -306,10 +307,10 @@ bool DeletableEntry(const std::string& path) {
 namespace {
 
 HANDLE OpenForDeletion(const std::wstring& path) {
-  return CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                     nullptr);
+  return sys::CreateFileW(
+      path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 }  // namespace
@@ -337,8 +338,8 @@ bool DeleteEntry(const std::string& path) {
   if (file == kInvalidHandle) return false;
   FILE_DISPOSITION_INFO disposition = {TRUE};
   const bool deleted =
-      SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
-                                 sizeof disposition) != 0;
+      sys::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
   CloseHandle(file);
   return deleted;
 }
@@ -356,11 +357,11 @@ FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 HANDLE OpenAttributes(const std::wstring& path) {
-  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING,
-                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                     nullptr);
+  return sys::CreateFileW(
+      path.c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+      nullptr);
 }
 
 bool IsPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
