@@ -1,9 +1,12 @@
 #!/bin/bash
 # Builds Veilmark and runs every test: once as a plain build with warnings as
-# errors, once under AddressSanitizer and UndefinedBehaviorSanitizer, and all
-# but the window's and the kill tests once more under ThreadSanitizer; the
-# tests of the dialog run on a virtual display (xvfb-run). Then fuzzes a run
-# over one file for a minute. "./test.sh fuzz" only fuzzes, for ten minutes.
+# errors; once built for Windows (mingw-w64, with the libraries
+# scripts/windows-deps.sh builds and caches) and run under wine; once under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and all but the window's
+# and the kill tests once more under ThreadSanitizer; the tests of the
+# dialog run on a virtual display (xvfb-run). Then fuzzes a run over one
+# file for a minute. "./test.sh fuzz" only fuzzes, for ten minutes;
+# "./test.sh windows" only builds for Windows and tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
@@ -17,9 +20,24 @@ build() {  # build DIR [cmake options...]
   cmake --build "$dir" -j "$jobs"
 }
 
+windows() {
+  echo "== build for Windows and test under wine"
+  local prefix
+  prefix=$(./scripts/windows-deps.sh | tail -1)
+  build build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DVEILMARK_MINGW_PREFIX="$prefix"
+  xvfb-run -a ctest --test-dir build-windows --output-on-failure -j "$jobs"
+}
+if [ "${1:-}" = windows ]; then
+  windows
+  exit
+fi
+
 echo "== build and test"
 build build
 xvfb-run -a ctest --test-dir build --output-on-failure -j "$jobs"
+
+windows
 
 echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 build build-asan -DVEILMARK_SANITIZE=ON
