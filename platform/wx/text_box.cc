@@ -20,6 +20,14 @@ wxString DisplayString(std::string_view bytes) {
   return ToWxString(DecodeForDisplay(bytes));
 }
 
+wxString ControlValue(const wxTextCtrl& control) {
+  wxString value = control.GetValue();
+#ifdef __WXMSW__
+  if (control.IsMultiLine()) value.Replace("\n", "\r\n");
+#endif
+  return value;
+}
+
 void TextBox::Append(const std::string& text) {
   if (control_->IsModified() || !EndsOnCharacterBoundary(shown_)) return;
   shown_ += text;
@@ -38,8 +46,12 @@ bool TextBox::Load(const std::string& bytes) {
 
 void TextBox::Flush() {
   if (flushed_ < shown_.size()) {
+    // Adding text marks a Windows box as edited; what the program adds is
+    // no edit of the user's.
+    const bool edited = control_->IsModified();
     control_->AppendText(
         DisplayString(std::string_view(shown_).substr(flushed_)));
+    if (!edited) control_->DiscardEdits();
     flushed_ = shown_.size();
   }
   if (control_->IsMultiLine()) {
@@ -50,7 +62,7 @@ void TextBox::Flush() {
 std::string TextBox::Save() {
   Flush();
   if (!control_->IsModified()) return shown_;
-  std::u32string edited = FromWxString(control_->GetValue());
+  std::u32string edited = FromWxString(ControlValue(*control_));
   std::string bytes = BytesAfterEdit(shown_, edited);
   // An edit can join bytes left and right of it into one character; the box
   // then shows the bytes as they now read.

@@ -12,6 +12,10 @@
 // The characters a control shows for `bytes`.
 wxString DisplayString(std::string_view bytes);
 
+// The text `control` holds, its line breaks as the program writes them: a
+// box of several lines on Windows gives them as LF alone, and holds CR LF.
+wxString ControlValue(const wxTextCtrl& control);
+
 class TextBox {
  public:
   explicit TextBox(wxTextCtrl* control) : control_(control) {}

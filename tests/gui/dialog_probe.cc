@@ -1,7 +1,6 @@
 #include "tests/gui/dialog_probe.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/image.h>
 #include <wx/log.h>
@@ -13,6 +12,7 @@
 #include <memory>
 
 #include "platform/wx/dialog_window.h"
+#include "tests/gui/toolkit_app.h"
 
 namespace {
 
@@ -36,18 +36,21 @@ INT_PTR DialogProbe::Run(CDialog* dialog,
   // The call stays queued if the dialog never shows; it must not reach the
   // script then.
   auto live = std::make_shared<bool>(true);
-  wxTheApp->CallAfter([dialog, &script, live] {
+  CallAfterEvents([dialog, &script, live] {
     auto* window = dynamic_cast<DialogWindow*>(dialog->controls());
     if (!*live || !window) return;
     DialogProbe probe(window);
-    if (!WaitFor([&] { return window->IsShownOnScreen(); })) {
+    const bool shown = WaitFor([&] { return window->IsShownOnScreen(); });
+    if (!shown) {
       ADD_FAILURE() << "the dialog never showed on screen";
     } else {
       window->Raise();
       probe.Settle();
       script(probe);
     }
-    if (dialog->controls()) dialog->EndDialog(IDCANCEL);
+    if (dialog->controls() && (!shown || probe.IsOpen())) {
+      dialog->EndDialog(IDCANCEL);
+    }
   });
   INT_PTR result = dialog->DoModal();
   *live = false;
@@ -71,9 +74,11 @@ bool DialogProbe::Resizable() const {
 }
 
 std::vector<std::uint8_t> DialogProbe::PngPixels(const std::string& path) {
+#if wxUSE_LIBPNG
   if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) {
     wxImage::AddHandler(new wxPNGHandler);
   }
+#endif
   wxLogNull quiet;
   wxImage image;
   if (!image.LoadFile(path, wxBITMAP_TYPE_PNG) || !image.HasAlpha()) return {};
@@ -109,7 +114,7 @@ int DialogProbe::FocusedId() const {
 
 std::string DialogProbe::Text(int id) const {
   auto* text = Find<wxTextCtrl>(window_, id);
-  return text ? Utf8(text->GetValue()) : std::string();
+  return text ? Utf8(ControlValue(*text)) : std::string();
 }
 
 bool DialogProbe::ShowsEnd(int id) const {
@@ -117,7 +122,11 @@ bool DialogProbe::ShowsEnd(int id) const {
   return box && box->ShowsEnd();
 }
 
-bool DialogProbe::IsOpen() const { return window_->IsModal(); }
+// A dialog that ended stays modal until its loop gets back control on
+// Windows; it is hidden at once.
+bool DialogProbe::IsOpen() const {
+  return window_->IsModal() && window_->IsShown();
+}
 
 void DialogProbe::Click(int id) {
   if (auto* button = Find<wxButton>(window_, id)) {
@@ -164,13 +173,13 @@ void DialogProbe::CloseBox() {
   Settle();
 }
 
-void DialogProbe::Settle() { wxTheApp->Yield(true); }
+void DialogProbe::Settle() { YieldToToolkit(); }
 
 bool DialogProbe::WaitFor(const std::function<bool()>& condition) {
   const wxLongLong end = wxGetLocalTimeMillis() + 5000;
   while (!condition()) {
     if (wxGetLocalTimeMillis() > end) return false;
-    wxTheApp->Yield(true);
+    YieldToToolkit();
     wxMilliSleep(1);
   }
   return true;

@@ -1,13 +1,12 @@
 // main() of the tests that show windows: starts the toolkit and the window
 // system around the tests. Without a display the tests are skipped.
 #include <gtest/gtest.h>
-#include <wx/app.h>
-#include <wx/init.h>
+#include <wx/debug.h>
+#include <wx/string.h>
 
-#include <cstdio>
-#include <cstdlib>
-
+#include "platform/wx/toolkit_entry.h"
 #include "platform/wx/wx_window_system.h"
+#include "tests/gui/toolkit_app.h"
 
 namespace {
 
@@ -30,19 +29,15 @@ void FailOnToolkitAssert(const wxString& file, int line, const wxString&,
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-  if (!std::getenv("DISPLAY")) {
+  if (!StartToolkit(argc, argv, nullptr) || !HasDisplay()) {
     testing::AddGlobalTestEnvironment(new NoDisplay);
     return RUN_ALL_TESTS();
   }
-  // No accessibility bus to look for on a virtual display.
-  setenv("NO_AT_BRIDGE", "1", 0);
-  wxApp::SetInstance(new wxApp);
-  if (!wxEntryStart(argc, argv)) return 1;
   wxSetAssertHandler(FailOnToolkitAssert);
   WxWindowSystem window_system;
   SetWindowSystem(&window_system);
   int status = RUN_ALL_TESTS();
   SetWindowSystem(nullptr);
-  wxEntryCleanup();
+  EndToolkit();
   return status;
 }
