@@ -4,10 +4,14 @@
 #ifndef VEILMARK_PLATFORM_PATH_SEPARATOR_H_
 #define VEILMARK_PLATFORM_PATH_SEPARATOR_H_
 
+// kPathSeparators: every character that separates them; Windows takes
+// "/" as well.
 #ifdef _WIN32
 constexpr char kPathSeparator[] = "\\";
+constexpr char kPathSeparators[] = "/\\";
 #else
 constexpr char kPathSeparator[] = "/";
+constexpr char kPathSeparators[] = "/";
 #endif
 
 #endif  // VEILMARK_PLATFORM_PATH_SEPARATOR_H_

@@ -45,6 +45,10 @@ class SourceFile {
   void Close();
 
  private:
+  // Reads from the file itself; -1 with the reason in `error`, when given.
+  long ReadFromFile(unsigned long long offset, void* buffer,
+                    unsigned long count, std::string* error) const;
+
 #ifdef _WIN32
   void* handle_ = nullptr;  // a HANDLE
 #else

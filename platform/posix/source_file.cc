@@ -68,37 +68,13 @@ SourceFile::Result SourceFile::Open(const std::string& path, std::string* error,
   return kOpened;
 }
 
-bool SourceFile::ReadWhole(std::string* buffer, std::string* error) {
-  buffer->resize(size_);
-  size_t done = 0;
-  while (done < buffer->size()) {
-    ssize_t n = ::pread(fd_, &(*buffer)[done], buffer->size() - done,
-                        static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *error = strerror(errno);
-      return false;
-    }
-    if (n == 0) break;  // cut short since it was opened
-    done += static_cast<size_t>(n);
-  }
-  buffer->resize(done);
-  whole_ = buffer;
-  return true;
-}
-
-long SourceFile::ReadAt(unsigned long long offset, void* buffer,
-                        unsigned long count) const {
-  if (whole_) {
-    if (offset >= whole_->size()) return 0;
-    size_t n = std::min<size_t>(count, whole_->size() - offset);
-    std::memcpy(buffer, whole_->data() + offset, n);
-    return static_cast<long>(n);
-  }
+long SourceFile::ReadFromFile(unsigned long long offset, void* buffer,
+                              unsigned long count, std::string* error) const {
   ssize_t n;
   do {
     n = ::pread(fd_, buffer, count, static_cast<off_t>(offset));
   } while (n < 0 && errno == EINTR);
+  if (n < 0 && error) *error = strerror(errno);
   return static_cast<long>(n);
 }
 

@@ -113,40 +113,16 @@ SourceFile::Result SourceFile::Open(const std::string& path, std::string* error,
   return kOpened;
 }
 
-bool SourceFile::ReadWhole(std::string* buffer, std::string* error) {
-  buffer->resize(size_);
-  size_t done = 0;
-  while (done < buffer->size()) {
-    const long n = ReadAt(done, &(*buffer)[done],
-                          static_cast<unsigned long>(std::min<size_t>(
-                              buffer->size() - done, 1u << 30)));
-    if (n < 0) {
-      *error = win32::LastErrorText();
-      return false;
-    }
-    if (n == 0) break;  // cut short since it was opened
-    done += static_cast<size_t>(n);
-  }
-  buffer->resize(done);
-  whole_ = buffer;
-  return true;
-}
-
-long SourceFile::ReadAt(unsigned long long offset, void* buffer,
-                        unsigned long count) const {
-  if (whole_) {
-    if (offset >= whole_->size()) return 0;
-    size_t n = std::min<size_t>(count, whole_->size() - offset);
-    std::memcpy(buffer, whole_->data() + offset, n);
-    return static_cast<long>(n);
-  }
+long SourceFile::ReadFromFile(unsigned long long offset, void* buffer,
+                              unsigned long count, std::string* error) const {
   OVERLAPPED at = {};
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD n = 0;
   if (!ReadFile(static_cast<HANDLE>(handle_), buffer, count, &n, &at)) {
     if (GetLastError() == ERROR_HANDLE_EOF) return 0;
-    win32::LastErrorText();  // errno, for the caller
+    const std::string reason = win32::LastErrorText();  // errno too
+    if (error) *error = reason;
     return -1;
   }
   return static_cast<long>(n);

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/system.h"
+#include "platform/folder_names.h"
+#include "platform/path_separator.h"
 
-// The folder is read through the wide API (FindFirstFileExW over
-// "FOLDER\*"), its names turned into UTF-8; the wildcard is matched here,
-// as it is elsewhere, rather than by the system, which would also match
-// the short 8.3 names it makes up.
+// The wildcard is matched here, the same on every system, rather than by
+// the system, which on Windows would also match the short 8.3 names it
+// makes up.
 
 namespace {
 
@@ -69,16 +69,14 @@ BOOL Yield(Search* search, WIN32_FIND_DATAA* data) {
 
 HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
   std::string full(pattern);
-  size_t slash = full.find_last_of("/\\");
+  size_t slash = full.find_last_of(kPathSeparators);
   std::string folder =
       slash == std::string::npos ? "." : full.substr(0, slash + 1);
   std::string wildcard =
       slash == std::string::npos ? full : full.substr(slash + 1);
 
   std::vector<std::string> names;
-  unsigned long error = 0;
-  if (!win32::ListFolder(folder, &names, &error)) {
-    lastError = error;
+  if (!ReadFolderNames(folder, &names, &lastError)) {
     return INVALID_HANDLE_VALUE;
   }
   auto search = std::make_unique<Search>();
