@@ -195,6 +195,10 @@ if ! have_sources && ! apt-get indextargets --format '$(TARGET_OF)' | grep -qx d
     sort -u)
   [ ${#deb822[@]} -gt 0 ] || [ ${#oneline[@]} -gt 0 ] ||
     die "apt installs nothing from Debian $codename: no deb-src line to add"
+  # Where both kinds name the same archive (as a fresh install may), twins
+  # of both would give apt two deb-src entries for it, with Signed-By and
+  # without, which it refuses: the deb822 entries alone are enough.
+  [ ${#deb822[@]} -eq 0 ] || oneline=()
   eval "$(apt-config shell sources_d Dir::Etc::sourceparts/d)"
   added=()
   if [ ${#deb822[@]} -gt 0 ]; then
