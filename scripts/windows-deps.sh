@@ -12,8 +12,9 @@
 #     -DVEILMARK_MINGW_PREFIX="$prefix"
 #
 # The prefix is ${XDG_CACHE_HOME:-~/.cache}/veilmark/mingw-KEY, KEY a hash of
-# this script and of the toolchain file (less their comments) and of the
-# versions of the sources and of the compiler: a change to any of them builds
+# this script's recipe (its part from "The recipe" on) and of the toolchain
+# file, less their comments, and of the versions of the sources and of the
+# compiler: a change to any of them builds
 # anew into another prefix, and otherwise a run only checks that the stamp
 # file, written last, is there. The wine prefix the tests run in is
 # ${XDG_CACHE_HOME:-~/.cache}/veilmark/wineprefix.
@@ -93,8 +94,14 @@ googletest $(deb_version googletest)
 g++-mingw-w64-x86-64-posix $(deb_version g++-mingw-w64-x86-64-posix)
 mingw-w64-x86-64-dev $(deb_version mingw-w64-x86-64-dev)
 libz-mingw-w64-dev $(deb_version libz-mingw-w64-dev)"
-key=$({ printf '%s\n' "$versions"; grep -hv '^[[:space:]]*\(#.*\)\?$' "$script" "$toolchain"; } |
-  sha256sum | cut -c1-12)
+# The key: the versions, the toolchain and the recipe below its marker,
+# less comments, so that how the packages and sources are found can change
+# without a rebuild.
+key=$({
+  printf '%s\n' "$versions"
+  { sed -n '/^# --- The recipe/,$p' "$script"; cat "$toolchain"; } |
+    grep -v '^[[:space:]]*\(#.*\)\?$'
+} | sha256sum | cut -c1-12)
 prefix=$cache/mingw-$key
 wineprefix=$cache/wineprefix
 stamp=$prefix/stamp
@@ -218,6 +225,7 @@ if ! have_sources && ! apt-get indextargets --format '$(TARGET_OF)' | grep -qx d
 fi
 have_sources || die "apt has no source of dcmtk $dcmtk_version or of wxwidgets3.2 $wx_version"
 
+# --- The recipe: what is built, and how (the cache key hashes from here on).
 log "building into $prefix"
 rm -rf "$prefix"
 mkdir -p "$prefix"
