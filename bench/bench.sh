@@ -11,7 +11,10 @@
 #   3. the machine's disk (DISK, /var/tmp), the small files, dcmodify
 #      followed by one sync; each copy is synced before the timer starts;
 #   4. tmpfs, RERUN_FILES small files: a run, then a second run over the
-#      same folder, which finds every file anonymized already.
+#      same folder, which finds every file anonymized already;
+#   5. with WINDOWS_CLI set to a veilmark-cli.exe (./test.sh builds one in
+#      build-windows/bin), the big files once more, that program under wine
+#      against veilmark-cli: a figure only, wine is not Windows.
 # Then, on that disk: flush calls per file (strace), and the small files on
 # storage slowed by 5 ms per flush call (bench/slow_flush.c, LD_PRELOAD),
 # --jobs 1 (one file after the other, three flushes each) against the
@@ -85,7 +88,7 @@ run_dcmodify_sync() { run_dcmodify "$1" && sync; }
 
 check() {  # check CONTENDER FOLDER COUNT: fails the benchmark if it did not do its job
   case $1 in
-    veilmark*)
+    veilmark* | wine)
       if [ "$(ima_count "$2")" -ne "$3" ] ||
         [ "$(wc -l <"$2/anonymous_record.csv")" -ne $(($3 + 1)) ] ||
         [ -n "$(find "$2" -maxdepth 1 -name 'IM*.ima' -print -quit)" ]; then
@@ -183,6 +186,19 @@ small_veilmark=$med_veilmark small_dcmodify=$med_dcmodify small_vs=$vs
 side_by_side "$DISK, $SMALL_FILES x $SMALL_PIXELS bytes" "$disk/small/source" "$SMALL_FILES" veilmark dcmodify_sync sync
 disk_veilmark=$med_veilmark disk_dcmodify=$med_dcmodify disk_vs=$vs
 rm -rf "$work/big" "$work/small"
+
+if [ -n "${WINDOWS_CLI:-}" ]; then
+  say "tmpfs, $BIG_FILES x $BIG_PIXELS bytes: veilmark-cli.exe under wine"
+  export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/veilmark/wineprefix}
+  export WINEDEBUG=-all
+  wineserver -p 60  # kept running, as a Windows machine's services are
+  run_wine() { wine "$WINDOWS_CLI" "Z:$1" >/dev/null; }
+  mkdir -p "$work/big"
+  "$fixtures" "$work/big/source" "$BIG_FILES" "$BIG_PIXELS"
+  side_by_side "tmpfs, $BIG_FILES x $BIG_PIXELS bytes, wine" "$work/big/source" "$BIG_FILES" veilmark wine
+  wine_linux=$med_veilmark wine_exe=$med_dcmodify wine_vs=$vs
+  rm -rf "$work/big"
+fi
 
 say "tmpfs, $RERUN_FILES x $SMALL_PIXELS bytes: $ROUNDS runs, each run again"
 mkdir -p "$work/rerun"
@@ -288,6 +304,9 @@ echo "(load average before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg
 row "tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "veilmark-cli $big_veilmark s, dcmodify $big_dcmodify s: ${big_vs}x (target <= 1.0x: $(verdict "$big_vs" 1.0))"
 row "undo, tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "run $undo_run s, undo $undo_undo s: ${undo_vs}x (target <= 1.2x: $(verdict "$undo_vs" 1.2))"
 row "tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "veilmark-cli $small_veilmark s, dcmodify $small_dcmodify s: ${small_vs}x (target <= 1.0x: $(verdict "$small_vs" 1.0))"
+if [ -n "${WINDOWS_CLI:-}" ]; then
+  row "tmpfs, $BIG_FILES x $BIG_PIXELS bytes, wine" "veilmark-cli $wine_linux s, veilmark-cli.exe under wine $wine_exe s: ${wine_vs}x"
+fi
 row "again, tmpfs, $RERUN_FILES x $SMALL_PIXELS bytes" "run $rerun_run s, the same folder again $rerun_again s: ${rerun_vs}x (target <= 0.25x: $(verdict "$rerun_vs" 0.25))"
 row "$DISK, $SMALL_FILES x $SMALL_PIXELS bytes" "veilmark-cli $disk_veilmark s, dcmodify + sync $disk_dcmodify s: ${disk_vs}x (target <= 1.0x: $(verdict "$disk_vs" 1.0))"
 row "flush calls per file, $DISK" "$flushes_per_file (target <= 0.1: $(verdict "$flushes_per_file" 0.1))"
