@@ -141,7 +141,7 @@ side_by_side() {
       w1=$(timed "$a" "$source" "$count" "$sync")
     fi
     walls_a+=" $w1" walls_b+=" $w2"
-    echo "round $r: veilmark-cli $w1 s, dcmodify $w2 s"
+    echo "round $r: $a $w1 s, $b $w2 s"
   done
   med_veilmark=$(median "$walls_a")
   med_dcmodify=$(median "$walls_b")
