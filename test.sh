@@ -24,8 +24,12 @@ windows() {
   echo "== build for Windows and test under wine"
   local prefix
   prefix=$(./scripts/windows-deps.sh | tail -1)
+  # The Linux build's programs, where there is one, for the test that
+  # compares their output with the Windows build's.
+  local linux=
+  [ -x build/bin/veilmark-cli ] && linux=$PWD/build/bin
   build build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DVEILMARK_MINGW_PREFIX="$prefix"
+    -DVEILMARK_MINGW_PREFIX="$prefix" -DVEILMARK_LINUX_BIN="$linux"
   xvfb-run -a ctest --test-dir build-windows --output-on-failure -j "$jobs"
 }
 if [ "${1:-}" = windows ]; then
