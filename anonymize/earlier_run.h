@@ -44,6 +44,15 @@ bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
 // it only as far as that name. Call it on a large stack.
 bool IsCopyOf(const std::string& path, const RecordEntry& entry);
 
+// For each of `names`, the folder's "*.ima" entries, whether it is a copy
+// that `entries`, the record's lines, tell of, still as its line says
+// (IsCopyOf), each read as far as its patient name, `workers` at a time.
+// False when they could not all be looked at (no thread to be had).
+bool FindRecordedCopies(const CString& folder,
+                        const std::vector<CString>& names,
+                        const std::vector<RecordEntry>& entries, int workers,
+                        std::vector<char>* copies);
+
 // Cuts the record's last lines whose copies never got their names, left by
 // a run stopped after writing them, and takes them out of `entries`, the
 // record's lines as read. A line is cut only when its copy is found among

@@ -247,11 +247,25 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
                                       earlier.kept.count(name.str());
                              }),
               names.end());
+  // Copies earlier runs recorded, still as their lines say, are left alone:
+  // looked at ahead of the others, a few at a time, and taken out.
+  std::vector<char> copies;
+  const bool allSeen = FindRecordedCopies(folder_, names, entries,
+                                          Workers(names.size()), &copies);
+  std::vector<CString> others;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (copies[i]) {
+      ++result_.leftAlone;
+    } else {
+      others.push_back(names[i]);
+    }
+  }
+  names.swap(others);
   if (names.empty()) return;
-  // The copies earlier runs recorded, by name: the last line of each.
-  std::map<std::string, const RecordEntry*> copies;
+  // Where not all could be looked at, each is looked at as it comes.
+  std::map<std::string, const RecordEntry*> unseen;
   for (const RecordEntry& entry : entries) {
-    if (entry.Usable()) copies[entry.newFile.str()] = &entry;
+    if (!allSeen && entry.Usable()) unseen[entry.newFile.str()] = &entry;
   }
   total_ = names.size();
   log_->Count(0, total_);
@@ -266,8 +280,8 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
         return true;
       },
       [&](size_t, FileJob* job) {
-        const auto copy = copies.find(job->fileName.str());
-        if (copy != copies.end() &&
+        const auto copy = unseen.find(job->fileName.str());
+        if (copy != unseen.end() &&
             IsCopyOf(job->fullPath.str(), *copy->second)) {
           job->lines.clear();
           job->leftAlone = true;
