@@ -215,9 +215,9 @@ TEST(Cli, ToolkitWarningsNameTheirFile) {
   Result result = RunCli({folder.path()});
   EXPECT_EQ(result.out,
             "Anonymizing file: IM1.ima\nDone. 1 file(s) modified.\n");
-  EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                      "Warning in file: " + folder / "IM1.ima" +
-                          " (DcmItem: Length of element (7fe0,0010) "
-                          "is not a multiple of 2 (VR=OW))\n",
-                      result.err);
+  // Each once, although the copy is read back and says the same.
+  const std::string warning = "Warning in file: " + folder / "IM1.ima" +
+                              " (DcmItem: Length of element (7fe0,0010) ";
+  EXPECT_EQ(result.err, warning + "is not a multiple of 2 (VR=OW))\n" +
+                            warning + "is odd)\n");
 }
