@@ -51,13 +51,13 @@ as_root() {
 
 # The cross compilers (posix threads: std::thread and std::mutex work), zlib
 # for them, wine to run the programs and tests, Xvfb for the dialog's, NSIS
-# for an installer; wine's own fonts (Tahoma, the dialog's) and one with the
-# Chinese and Japanese characters that patients' names may hold; dpkg-dev
-# and the rest unpack Debian's source packages; googletest is GoogleTest's
-# source in /usr/src/googletest.
+# for an installer and zip for the archive beside it; wine's own fonts
+# (Tahoma, the dialog's) and one with the Chinese and Japanese characters
+# that patients' names may hold; dpkg-dev and the rest unpack Debian's
+# source packages; googletest is GoogleTest's source in /usr/src/googletest.
 packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
-  wine wine64 xvfb xauth nsis fonts-wine fonts-wqy-microhei
+  wine wine64 xvfb xauth nsis zip fonts-wine fonts-wqy-microhei
   cmake make dpkg-dev xz-utils patch googletest
 )
 missing=()
