@@ -142,12 +142,7 @@ void FolderRun::RunPipeline(
       [&](size_t i, FileJob* job) {
         ToolkitMessages messages;
         if (start(i, job)) prepare(i, job);
-        // Reading the copy back says again what reading the file said.
-        std::set<std::string> said;
         for (const ToolkitMessages::Message& message : messages.Take()) {
-          if (!said.insert((message.error ? "E" : "W") + message.text).second) {
-            continue;
-          }
           CString line;
           line.Format(
               "%s in file: %s (%s)", message.error ? "Error" : "Warning",

@@ -5,6 +5,7 @@
 #include "anonymize/dataset_shape.h"
 #include "anonymize/memory_stream.h"
 #include "anonymize/nesting_bound.h"
+#include "anonymize/toolkit_messages.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
 #include "dcmtk/dcmdata/dcwcache.h"
 #include "platform/dicom_file_name.h"
@@ -62,9 +63,11 @@ OFCondition SaveToMemory(DcmFileFormat* file, E_TransferSyntax xfer,
 // Makes the copy in `out` and checks that it reads back as `before`.
 bool EncodeVerified(DcmFileFormat* file, E_TransferSyntax xfer,
                     const DatasetShape& before, std::string* out) {
+  if (SaveToMemory(file, xfer, out).bad()) return false;
+  // Reading the copy back would say again what reading the file said.
+  ToolkitMessages quiet;
   DcmFileFormat reread;
-  return SaveToMemory(file, xfer, out).good() &&
-         LoadFromMemory(out->data(), out->size(), ERM_fileOnly, &reread)
+  return LoadFromMemory(out->data(), out->size(), ERM_fileOnly, &reread)
              .good() &&
          ShapeOf(reread.getDataset()) == before;
 }
@@ -129,6 +132,7 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
                      EGL_recalcGL, EPD_noChange, 0, 0, EWM_fileformat);
   bool verified = false;
   if (saved.good()) {
+    ToolkitMessages quiet;  // as for a copy made in memory
     DcmFileFormat reread;
     OFCondition loaded =
         reread.loadFile(DicomFileName(*tempPath), EXS_Unknown, EGL_noChange,
