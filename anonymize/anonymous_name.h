@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/cstring.h"
+#include "platform/framework/cstring.h"
 
 // "ANON", the first and the last character of `patientName`, then
 // `studyDate`, all UTF-8. `patientName` must not be empty.

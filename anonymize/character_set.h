@@ -2,14 +2,14 @@
 // (0008,0005), and text values read in it as characters: decoded to UTF-8
 // and encoded back, code extensions (ISO 2022 escape sequences) included.
 // The bytes of each character set come from the system's tables
-// (platform/code_page.h); what is done here is which table applies where.
+// (platform/system/code_page.h); what is done here is which table applies where.
 #ifndef VEILMARK_ANONYMIZE_CHARACTER_SET_H_
 #define VEILMARK_ANONYMIZE_CHARACTER_SET_H_
 
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "platform/system/code_page.h"
 
 class CharacterSet {
  public:

@@ -1,8 +1,8 @@
 #include "anonymize/dry_run.h"
 
-#include "platform/delete_file.h"
-#include "platform/durable_file.h"
-#include "platform/path_separator.h"
+#include "platform/framework/delete_file.h"
+#include "platform/system/durable_file.h"
+#include "platform/system/path_separator.h"
 
 namespace {
 

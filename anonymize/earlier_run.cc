@@ -13,10 +13,10 @@
 #include "anonymize/same_dataset.h"
 #include "anonymize/verified_save.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
-#include "platform/delete_file.h"
-#include "platform/durable_file.h"
-#include "platform/large_stack.h"
-#include "platform/path_separator.h"
+#include "platform/framework/delete_file.h"
+#include "platform/system/durable_file.h"
+#include "platform/system/large_stack.h"
+#include "platform/system/path_separator.h"
 
 bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
                   SourceFile* original, const std::string& copyPath) {

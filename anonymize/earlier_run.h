@@ -20,9 +20,9 @@
 
 #include "anonymize/record_file.h"
 #include "anonymize/run_log.h"
-#include "platform/cfile.h"
-#include "platform/cstring.h"
-#include "platform/source_file.h"
+#include "platform/framework/cfile.h"
+#include "platform/framework/cstring.h"
+#include "platform/system/source_file.h"
 
 struct EarlierRun {
   std::vector<LogLine> lines;     // what it did, and what failed

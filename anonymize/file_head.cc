@@ -9,8 +9,8 @@
 #include "anonymize/toolkit_messages.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
-#include "platform/dicom_file_name.h"
-#include "platform/source_file.h"
+#include "platform/system/dicom_file_name.h"
+#include "platform/system/source_file.h"
 
 namespace {
 

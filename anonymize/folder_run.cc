@@ -21,9 +21,9 @@
 #include "anonymize/undo_evidence.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdict.h"
-#include "platform/durable_file.h"
-#include "platform/find_file.h"
-#include "platform/path_separator.h"
+#include "platform/system/durable_file.h"
+#include "platform/framework/find_file.h"
+#include "platform/system/path_separator.h"
 
 void FolderRun::Add(const LogLine& line) {
   if (line.error) ++result_.errorLines;

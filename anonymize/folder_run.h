@@ -17,9 +17,9 @@
 #include "anonymize/prepared_file.h"
 #include "anonymize/record_file.h"
 #include "anonymize/run_log.h"
-#include "platform/cfile.h"
-#include "platform/cstring.h"
-#include "platform/durable_file.h"
+#include "platform/framework/cfile.h"
+#include "platform/framework/cstring.h"
+#include "platform/system/durable_file.h"
 
 class Pipeline;
 

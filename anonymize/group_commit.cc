@@ -5,8 +5,8 @@
 
 #include "anonymize/anonymous_name.h"
 #include "anonymize/record_file.h"
-#include "platform/delete_file.h"
-#include "platform/path_separator.h"
+#include "platform/framework/delete_file.h"
+#include "platform/system/path_separator.h"
 
 void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
                 FolderHandle* folderHandle) {

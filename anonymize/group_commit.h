@@ -18,8 +18,8 @@
 
 #include "anonymize/name_numbers.h"
 #include "anonymize/prepared_file.h"
-#include "platform/cfile.h"
-#include "platform/durable_file.h"
+#include "platform/framework/cfile.h"
+#include "platform/system/durable_file.h"
 
 // Step 1, for the commits of a run and of an undo alike: forces the
 // group's prepared copies to the disk, one on its own and more with their

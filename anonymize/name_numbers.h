@@ -10,8 +10,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/cstring.h"
-#include "platform/durable_file.h"
+#include "platform/framework/cstring.h"
+#include "platform/system/durable_file.h"
 
 class NameNumbers {
  public:

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/source_file.h"
+#include "platform/system/source_file.h"
 
 // Nesting levels DCMTK is trusted with on a stack of kLargeStackBytes:
 // a level takes about 1.5 KiB there, up to 4 KiB with sanitizers.

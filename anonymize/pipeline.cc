@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/large_stack.h"
-#include "platform/open_files.h"
+#include "platform/system/large_stack.h"
+#include "platform/system/open_files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
-#include "platform/path_separator.h"
+#include "platform/system/path_separator.h"
 
 void FileJob::AddError(const char* format, ...) {
   va_list args;

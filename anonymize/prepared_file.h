@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "anonymize/run_log.h"
-#include "platform/cstring.h"
-#include "platform/source_file.h"
+#include "platform/framework/cstring.h"
+#include "platform/system/source_file.h"
 
 struct FileJob {
   CString fileName;  // as listed, without the folder: the file taken up

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "anonymize/anonymous_name.h"
-#include "platform/durable_file.h"
-#include "platform/path_separator.h"
+#include "platform/system/durable_file.h"
+#include "platform/system/path_separator.h"
 
 const char kRecordHeader[] =
     "Original Filename,Anonymous Filename,Original Patient Name,"
@@ -225,7 +225,9 @@ bool RewriteRecord(const CString& folder, CFile* record,
   }
   if (!SyncFile(temp, error) ||
       !fresh.Open(temp.c_str(), CFile::modeReadWrite) ||
-      fresh.Lock() == CFile::kBusy || !ReplaceFile(temp, path, record, error)) {
+      fresh.Lock() == CFile::kBusy ||
+      // Written and flushed before: closing it loses nothing.
+      !ReplaceFile(temp, path, [&] { CloseRecordFile(record); }, error)) {
     if (error->empty()) *error = "the new record could not be opened";
     RemoveFile(temp);
     return false;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfile.h"
-#include "platform/cstring.h"
+#include "platform/framework/cfile.h"
+#include "platform/framework/cstring.h"
 
 extern const char kRecordHeader[];
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "anonymize/group_commit.h"
-#include "platform/delete_file.h"
-#include "platform/path_separator.h"
+#include "platform/framework/delete_file.h"
+#include "platform/system/path_separator.h"
 
 size_t RestoreCommit::Commit(FileJob* const* jobs, size_t count,
                              int* restored) {

@@ -15,7 +15,7 @@
 
 #include "anonymize/prepared_file.h"
 #include "anonymize/restored_file.h"
-#include "platform/durable_file.h"
+#include "platform/system/durable_file.h"
 
 class RestoreCommit {
  public:

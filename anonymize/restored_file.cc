@@ -5,8 +5,8 @@
 #include "anonymize/earlier_run.h"
 #include "anonymize/verified_save.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
-#include "platform/durable_file.h"
-#include "platform/path_separator.h"
+#include "platform/system/durable_file.h"
+#include "platform/system/path_separator.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "platform/cstring.h"
+#include "platform/framework/cstring.h"
 
 struct LogLine {
   bool error;       // an error line: shown after "ERROR:"

@@ -1,6 +1,6 @@
 #include "anonymize/undo_evidence.h"
 
-#include "platform/path_separator.h"
+#include "platform/system/path_separator.h"
 
 UndoEvidence::UndoEvidence(const CString& folder)
     : path_(folder.str() + kPathSeparator + "anonymous_record.undo") {}

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "anonymize/record_file.h"
-#include "platform/cfile.h"
-#include "platform/cstring.h"
-#include "platform/durable_file.h"
+#include "platform/framework/cfile.h"
+#include "platform/framework/cstring.h"
+#include "platform/system/durable_file.h"
 
 class UndoEvidence {
  public:

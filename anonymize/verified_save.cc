@@ -8,8 +8,8 @@
 #include "anonymize/toolkit_messages.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
 #include "dcmtk/dcmdata/dcwcache.h"
-#include "platform/dicom_file_name.h"
-#include "platform/durable_file.h"
+#include "platform/system/dicom_file_name.h"
+#include "platform/system/durable_file.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
-#include "platform/source_file.h"
+#include "platform/system/source_file.h"
 
 constexpr unsigned long long kWholeFileBytes = 2ull << 20;
 inline bool ReadInWhole(const SourceFile& source) {

@@ -1,6 +1,6 @@
 #include "app/veilmark_app.h"
 
-#include "platform/win_window.h"
+#include "platform/framework/win_window.h"
 #include "ui/veilmark_dlg.h"
 
 CVeilmarkApp theApp;

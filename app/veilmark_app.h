@@ -3,7 +3,7 @@
 #ifndef VEILMARK_APP_VEILMARK_APP_H_
 #define VEILMARK_APP_VEILMARK_APP_H_
 
-#include "platform/cwinapp.h"
+#include "platform/framework/cwinapp.h"
 
 class CVeilmarkApp : public CWinApp {
  public:

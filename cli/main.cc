@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "anonymize/folder_run.h"
-#include "platform/command_line.h"
-#include "platform/console_output.h"
-#include "platform/stop_signals.h"
+#include "platform/system/command_line.h"
+#include "platform/system/console_output.h"
+#include "platform/system/stop_signals.h"
 #include "veilmark_version.h"
 
 namespace {

@@ -4,8 +4,9 @@
 #                                         both programs under Program Files
 #                                         for every user, with a Start menu
 #                                         entry and an uninstaller
-#   dist/veilmark-VERSION-windows-x64.zip the two programs, the README and the
-#                                         licence, for use without installing
+#   dist/veilmark-VERSION-windows-x64.zip the two programs, the README with
+#                                         its docs/ and the licence, for use
+#                                         without installing
 # VERSION comes from project() in CMakeLists.txt. The libraries the programs
 # are built with (DCMTK, wxWidgets) come from scripts/windows-deps.sh, built
 # once from Debian's own sources and kept in ~/.cache/veilmark. The programs
@@ -39,6 +40,26 @@ mkdir -p "$stage" dist
 x86_64-w64-mingw32-strip -o "$stage/Veilmark.exe" "$build/bin/veilmark.exe"
 x86_64-w64-mingw32-strip -o "$stage/veilmark-cli.exe" "$build/bin/veilmark-cli.exe"
 cp README.md "$stage/README.md"
+# The pages the README links to, in docs/ beside it as in the source tree,
+# and the setup program's list of them: what it installs, and what its
+# uninstaller removes again.
+mkdir -p "$stage/docs"
+cp docs/*.md "$stage/docs/"
+{
+  echo '!macro InstallDocs'
+  echo '  SetOutPath "$INSTDIR\docs"'
+  for page in "$stage"/docs/*.md; do
+    echo "  File \"\${STAGE}/docs/${page##*/}\""
+  done
+  echo '  SetOutPath "$INSTDIR"'
+  echo '!macroend'
+  echo '!macro UninstallDocs'
+  for page in "$stage"/docs/*.md; do
+    echo "  Delete \"\$INSTDIR\\docs\\${page##*/}\""
+  done
+  echo '  RMDir "$INSTDIR\docs"'
+  echo '!macroend'
+} >"$stage/docs.nsh"
 cp packaging/copyright "$stage/LICENCE.txt"
 cp "$build/packaging/windows/veilmark.ico" "$stage/veilmark.ico"
 # Nothing but Windows' own DLLs: the programs run from the zip as they are.
@@ -62,7 +83,8 @@ say "pack"
 zip_file=dist/veilmark-$version-windows-x64.zip
 setup_file=dist/veilmark-$version-setup.exe
 rm -f "$zip_file" "$setup_file"
-(cd "$stage" && zip -X -q "../../$zip_file" Veilmark.exe veilmark-cli.exe README.md LICENCE.txt)
+(cd "$stage" && zip -X -q "../../$zip_file" Veilmark.exe veilmark-cli.exe README.md docs/*.md \
+  LICENCE.txt)
 makensis -V2 -DVERSION="$version" -DSTAGE="$PWD/$stage" -DOUTFILE="$PWD/$setup_file" \
   packaging/windows/veilmark.nsi
 ls -l "$setup_file" "$zip_file"

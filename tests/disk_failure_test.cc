@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/path_separator.h"
+#include "platform/system/path_separator.h"
 #include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"

@@ -9,8 +9,8 @@
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
-#include "platform/dicom_file_name.h"
-#include "platform/path_separator.h"
+#include "platform/system/dicom_file_name.h"
+#include "platform/system/path_separator.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "anonymize/record_file.h"
-#include "platform/path_separator.h"
+#include "platform/system/path_separator.h"
 #include "tests/faults.h"
 #include "tests/test_folder.h"
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "platform/large_stack.h"
+#include "platform/system/large_stack.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"
 

@@ -12,7 +12,7 @@
 #include "anonymize/record_file.h"
 #include "anonymize/verified_save.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
-#include "platform/dicom_file_name.h"
+#include "platform/system/dicom_file_name.h"
 #include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"

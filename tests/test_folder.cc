@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "platform/code_page.h"
-#include "platform/path_separator.h"
+#include "platform/system/code_page.h"
+#include "platform/system/path_separator.h"
 
 namespace fs = std::filesystem;
 

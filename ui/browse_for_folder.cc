@@ -1,7 +1,7 @@
 // The folder picker: the shell's folder browser, owned by the dialog.
 #include <cstring>
 
-#include "platform/shell_browse.h"
+#include "platform/framework/shell_browse.h"
 #include "ui/veilmark_dlg.h"
 
 CString CVeilmarkDlg::BrowseForFolder() {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/resources.h"
+#include "platform/framework/resources.h"
 
 // The .ico file of `icon`: one image, 32-bit colour with its alpha and the
 // mask older Windows draw with.

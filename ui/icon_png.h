@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/resources.h"
+#include "platform/framework/resources.h"
 
 // The PNG image of `icon`: 8-bit RGBA, stored without compression.
 std::string IconPng(const IconResource& icon);

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "anonymize/folder_run.h"
-#include "platform/cpaintdc.h"
-#include "platform/resources.h"
-#include "platform/win_window.h"
+#include "platform/framework/cpaintdc.h"
+#include "platform/framework/resources.h"
+#include "platform/framework/win_window.h"
 #include "ui/log_queue.h"
 
 BEGIN_MESSAGE_MAP(CVeilmarkDlg, CDialog)

@@ -5,10 +5,10 @@
 #define VEILMARK_UI_VEILMARK_DLG_H_
 
 #include "anonymize/folder_run.h"
-#include "platform/cdialog.h"
-#include "platform/cstring.h"
-#include "platform/win_types.h"
-#include "platform/win_window.h"
+#include "platform/framework/cdialog.h"
+#include "platform/framework/cstring.h"
+#include "platform/framework/win_types.h"
+#include "platform/framework/win_window.h"
 #include "ui/resource.h"
 
 class CVeilmarkDlg : public CDialog {

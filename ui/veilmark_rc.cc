@@ -2,7 +2,7 @@
 // version (project()'s, from CMakeLists.txt), as data. Linked
 // into the windowed program, it registers itself as the program's
 // resources.
-#include "platform/resources.h"
+#include "platform/framework/resources.h"
 #include "ui/resource.h"
 #include "veilmark_version.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/resources.h"
+#include "platform/framework/resources.h"
 #include "ui/icon_ico.h"
 #include "ui/icon_png.h"
 #include "ui/resource.h"

@@ -1,8 +1,10 @@
 ; The Windows setup program of Veilmark, made by scripts/package-windows.sh:
 ;   makensis -DVERSION=1.0.0.1 -DSTAGE=DIR -DOUTFILE=FILE veilmark.nsi
 ; It installs, for every user of the machine, Veilmark.exe and
-; veilmark-cli.exe with the README and the licence under Program Files, a
-; Start menu entry and an uninstaller that removes exactly what it installed.
+; veilmark-cli.exe with the README, its docs folder and the licence under
+; Program Files, a Start menu entry and an uninstaller that removes exactly
+; what it installed. The docs folder's pages are listed in STAGE/docs.nsh,
+; which scripts/package-windows.sh writes.
 ; "/S" installs (and uninstalls) without asking.
 Unicode true
 Target amd64-unicode
@@ -11,6 +13,8 @@ RequestExecutionLevel admin
 
 !define PRODUCT "Veilmark"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veilmark"
+; The docs folder's pages: the macros InstallDocs and UninstallDocs.
+!include "${STAGE}/docs.nsh"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -47,6 +51,7 @@ Section "Veilmark"
   File "${STAGE}/Veilmark.exe"
   File "${STAGE}/veilmark-cli.exe"
   File "${STAGE}/README.md"
+  !insertmacro InstallDocs
   File "${STAGE}/LICENCE.txt"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Veilmark.exe"
@@ -67,6 +72,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Veilmark.exe"
   Delete "$INSTDIR\veilmark-cli.exe"
   Delete "$INSTDIR\README.md"
+  !insertmacro UninstallDocs
   Delete "$INSTDIR\LICENCE.txt"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"

@@ -1,4 +1,4 @@
-#include "platform/cfile.h"
+#include "platform/framework/cfile.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "platform/code_page.h"
+#include "platform/system/code_page.h"
 
 #include <errno.h>
 #include <iconv.h>

@@ -1,4 +1,4 @@
-#include "platform/delete_file.h"
+#include "platform/framework/delete_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

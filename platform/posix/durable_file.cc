@@ -1,4 +1,4 @@
-#include "platform/durable_file.h"
+#include "platform/system/durable_file.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -179,7 +179,7 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to,
-                 CFile* /*held*/, std::string* error) {
+                 const std::function<void()>& /*letGo*/, std::string* error) {
   return ::rename(from.c_str(), to.c_str()) == 0 || Failed(error);
 }
 

@@ -1,4 +1,4 @@
-#include "platform/file_access.h"
+#include "platform/system/file_access.h"
 
 #include <errno.h>
 #include <stdio.h>

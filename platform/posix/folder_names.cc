@@ -1,4 +1,4 @@
-#include "platform/folder_names.h"
+#include "platform/system/folder_names.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -6,21 +6,19 @@
 namespace {
 
 // Says why the folder could not be read, keeping errno.
-bool Unreadable(DWORD* error) {
+FolderRead Unreadable() {
   const int reason = errno;
-  *error = reason == ENOENT || reason == ENOTDIR ? ERROR_PATH_NOT_FOUND
-           : reason == EACCES || reason == EPERM ? ERROR_ACCESS_DENIED
-                                                 : ERROR_READ_FAULT;
-  errno = reason;
-  return false;
+  return reason == ENOENT || reason == ENOTDIR ? FolderRead::kMissing
+         : reason == EACCES || reason == EPERM ? FolderRead::kDenied
+                                               : FolderRead::kFailed;
 }
 
 }  // namespace
 
-bool ReadFolderNames(const std::string& folder, std::vector<std::string>* names,
-                     DWORD* error) {
+FolderRead ReadFolderNames(const std::string& folder,
+                           std::vector<std::string>* names) {
   DIR* dir = opendir(folder.c_str());
-  if (!dir) return Unreadable(error);
+  if (!dir) return Unreadable();
   for (;;) {
     errno = 0;
     struct dirent* entry = readdir(dir);
@@ -31,8 +29,8 @@ bool ReadFolderNames(const std::string& folder, std::vector<std::string>* names,
     const int reason = errno;
     closedir(dir);
     errno = reason;
-    return Unreadable(error);
+    return Unreadable();
   }
   closedir(dir);
-  return true;
+  return FolderRead::kRead;
 }

@@ -1,4 +1,4 @@
-#include "platform/open_files.h"
+#include "platform/system/open_files.h"
 
 #include <sys/resource.h>
 

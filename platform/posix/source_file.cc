@@ -1,4 +1,4 @@
-#include "platform/source_file.h"
+#include "platform/system/source_file.h"
 
 #include <errno.h>
 #include <fcntl.h>

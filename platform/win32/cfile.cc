@@ -1,4 +1,4 @@
-#include "platform/cfile.h"
+#include "platform/framework/cfile.h"
 
 #include "platform/win32/files.h"
 #include "platform/win32/system.h"

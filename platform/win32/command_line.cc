@@ -1,4 +1,4 @@
-#include "platform/command_line.h"
+#include "platform/system/command_line.h"
 
 #include "platform/win32/system.h"
 #include "platform/win32/windows_api.h"

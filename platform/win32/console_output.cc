@@ -1,4 +1,4 @@
-#include "platform/console_output.h"
+#include "platform/system/console_output.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/delete_file.h"
+#include "platform/framework/delete_file.h"
 
 #include "platform/win32/system.h"
 

@@ -1,4 +1,4 @@
-#include "platform/dicom_file_name.h"
+#include "platform/system/dicom_file_name.h"
 
 #include "platform/win32/system.h"
 

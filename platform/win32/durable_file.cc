@@ -1,10 +1,9 @@
-#include "platform/durable_file.h"
+#include "platform/system/durable_file.h"
 
 #include <algorithm>
 #include <cstring>
 #include <random>
 
-#include "platform/cfile.h"
 #include "platform/win32/files.h"
 #include "platform/win32/system.h"
 #include "platform/win32/system_calls.h"
@@ -89,8 +88,7 @@ bool IsTempName(const std::string& name) {
 template <typename Found>
 void ForEachTempFile(const std::string& folder, Found found) {
   std::vector<std::string> names;
-  unsigned long error;
-  if (!win32::ListFolder(folder, &names, &error)) return;
+  if (win32::ListFolder(folder, &names) != FolderRead::kRead) return;
   for (const std::string& name : names) {
     const std::string path = folder + "/" + name;
     if (IsTempName(name) && IsRegularFile(path) && !found(path)) break;
@@ -269,20 +267,12 @@ PublishResult PublishNoReplace(const std::string& from, const std::string& to,
   return PublishResult::kFailed;
 }
 
-namespace {}  // namespace
-
-bool ReplaceFile(const std::string& from, const std::string& to, CFile* held,
-                 std::string* error) {
+bool ReplaceFile(const std::string& from, const std::string& to,
+                 const std::function<void()>& letGo, std::string* error) {
   // Windows replaces no file that is open: ours goes first. Should another
   // process open the old file before the rename, the rename fails and that
   // process keeps the record it holds.
-  if (held && held->IsOpen()) {
-    try {
-      held->Close();
-    } catch (const CFileException&) {
-      // Written and flushed before: nothing of it is lost.
-    }
-  }
+  if (letGo) letGo();
   if (sys::MoveFileExW(win32::WidePath(from).c_str(),
                        win32::WidePath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

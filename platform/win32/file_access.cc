@@ -1,6 +1,6 @@
 // Who may do what with a file on Windows: its security descriptor (owner,
 // group, DACL) and its read-only attribute.
-#include "platform/file_access.h"
+#include "platform/system/file_access.h"
 
 #include <memory>
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/file_access.h"
+#include "platform/system/file_access.h"
 #include "platform/win32/windows_api.h"
 
 namespace win32 {

@@ -1,4 +1,4 @@
-#include "platform/large_stack.h"
+#include "platform/system/large_stack.h"
 
 #include <process.h>
 

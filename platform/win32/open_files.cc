@@ -1,4 +1,4 @@
-#include "platform/open_files.h"
+#include "platform/system/open_files.h"
 
 // A Windows process may hold as many handles as memory allows (the handle
 // table goes to some sixteen million), and the originals a run keeps open

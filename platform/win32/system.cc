@@ -263,22 +263,21 @@ std::string LastErrorText() { return ErrorText(GetLastError()); }
 
 namespace {
 
-bool ListFailed(DWORD code, unsigned long* error) {
-  *error = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
-                   code == ERROR_DIRECTORY || code == ERROR_INVALID_NAME
-               ? ERROR_PATH_NOT_FOUND
-           : code == ERROR_ACCESS_DENIED ? ERROR_ACCESS_DENIED
-                                         : ERROR_READ_FAULT;
+FolderRead ListFailed(DWORD code) {
   ErrorText(code);
-  return false;
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+                 code == ERROR_DIRECTORY || code == ERROR_INVALID_NAME
+             ? FolderRead::kMissing
+         : code == ERROR_ACCESS_DENIED ? FolderRead::kDenied
+                                       : FolderRead::kFailed;
 }
 
 }  // namespace
 
-bool ListFolder(const std::string& folder, std::vector<std::string>* names,
-                unsigned long* error) {
+FolderRead ListFolder(const std::string& folder,
+                      std::vector<std::string>* names) {
   std::wstring pattern = WidePath(folder);
-  if (pattern.empty()) return ListFailed(ERROR_PATH_NOT_FOUND, error);
+  if (pattern.empty()) return ListFailed(ERROR_PATH_NOT_FOUND);
   if (pattern.back() != L'\\') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found;
@@ -288,14 +287,14 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* names,
   if (search == kInvalidHandle) {
     // A folder without even "." and "..": a drive's empty root.
     const DWORD code = GetLastError();
-    return code == ERROR_FILE_NOT_FOUND || ListFailed(code, error);
+    return code == ERROR_FILE_NOT_FOUND ? FolderRead::kRead : ListFailed(code);
   }
   do {
     names->push_back(WideToUtf8(found.cFileName));
   } while (FindNextFileW(search, &found));
   const DWORD code = GetLastError();
   FindClose(search);
-  return code == ERROR_NO_MORE_FILES || ListFailed(code, error);
+  return code == ERROR_NO_MORE_FILES ? FolderRead::kRead : ListFailed(code);
 }
 
 bool DeletableEntry(const std::string& path) {

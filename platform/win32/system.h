@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/folder_names.h"
+
 namespace win32 {
 
 // UTF-8 and the UTF-16 of the wide API. A lone surrogate, which a Windows
@@ -29,12 +31,9 @@ std::string ErrorText(unsigned long code);
 // The same for the calling thread's last error.
 std::string LastErrorText();
 
-// The names in `folder`, each once, in the order the system gives them.
-// False when it cannot be read: `error` is then ERROR_PATH_NOT_FOUND (no
-// such folder), ERROR_ACCESS_DENIED or ERROR_READ_FAULT, and errno holds
-// the system's reason.
-bool ListFolder(const std::string& folder, std::vector<std::string>* names,
-                unsigned long* error);
+// ReadFolderNames (platform/system/folder_names.h) through the wide API.
+FolderRead ListFolder(const std::string& folder,
+                      std::vector<std::string>* names);
 
 // Whether the entry at `path` is a file that may be deleted: not a folder,
 // not read-only.

@@ -31,7 +31,7 @@
 
 // Windows' own, under a name that cannot clash.
 inline const HANDLE kInvalidHandle = INVALID_HANDLE_VALUE;
-// The program's ReplaceFile (platform/durable_file.h), not the system's
+// The program's ReplaceFile (platform/system/durable_file.h), not the system's
 // macro for ReplaceFileA.
 #undef ReplaceFile
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/cpaintdc.h"
+#include "platform/framework/cpaintdc.h"
 #include "platform/wx/event_loop.h"
 #include "platform/wx/icon_image.h"
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/cdialog.h"
-#include "platform/resources.h"
+#include "platform/framework/cdialog.h"
+#include "platform/framework/resources.h"
 #include "platform/wx/text_box.h"
 
 class DialogWindow : public wxDialog, public DialogControls {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/cwinapp.h"
-#include "platform/resources.h"
+#include "platform/framework/cwinapp.h"
+#include "platform/framework/resources.h"
 #include "platform/wx/toolkit_entry.h"
 #include "platform/wx/wx_window_system.h"
 

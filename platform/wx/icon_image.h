@@ -5,7 +5,7 @@
 #include <wx/icon.h>
 #include <wx/image.h>
 
-#include "platform/resources.h"
+#include "platform/framework/resources.h"
 
 wxImage IconImage(const IconResource& icon);
 // The icon behind `handle` (from LoadIconA); an invalid icon for null.

@@ -1,4 +1,4 @@
 // The windowed program's main: the framework's entry.
-#include "platform/cwinapp.h"
+#include "platform/framework/cwinapp.h"
 
 int main(int argc, char** argv) { return AfxWinMain(argc, argv); }

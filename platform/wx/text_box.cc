@@ -1,6 +1,6 @@
 #include "platform/wx/text_box.h"
 
-#include "platform/display_text.h"
+#include "platform/framework/display_text.h"
 
 namespace {
 

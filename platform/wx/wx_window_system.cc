@@ -3,7 +3,7 @@
 #include <wx/dirdlg.h>
 #include <wx/settings.h>
 
-#include "platform/cdialog.h"
+#include "platform/framework/cdialog.h"
 #include "platform/wx/dialog_window.h"
 #include "platform/wx/event_loop.h"
 

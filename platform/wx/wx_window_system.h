@@ -3,7 +3,7 @@
 #ifndef VEILMARK_PLATFORM_WX_WX_WINDOW_SYSTEM_H_
 #define VEILMARK_PLATFORM_WX_WX_WINDOW_SYSTEM_H_
 
-#include "platform/window_system.h"
+#include "platform/framework/window_system.h"
 
 class WxWindowSystem : public WindowSystem {
  public:

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cdialog.h"
+#include "platform/framework/cdialog.h"
 
 class DialogWindow;
 

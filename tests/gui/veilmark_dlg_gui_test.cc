@@ -6,9 +6,9 @@
 #include <functional>
 
 #include "app/veilmark_app.h"
-#include "platform/display_text.h"
-#include "platform/resources.h"
-#include "platform/window_system.h"
+#include "platform/framework/display_text.h"
+#include "platform/framework/resources.h"
+#include "platform/framework/window_system.h"
 #include "platform/wx/dialog_window.h"
 #include "tests/faults.h"
 #include "tests/gui/dialog_probe.h"

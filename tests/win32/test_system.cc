@@ -141,8 +141,7 @@ void RemoveTree(const std::string& path) {
     return;
   }
   std::vector<std::string> names;
-  unsigned long error;
-  win32::ListFolder(path, &names, &error);
+  win32::ListFolder(path, &names);
   for (const std::string& name : names) {
     if (name != "." && name != "..") RemoveTree(path + "\\" + name);
   }
@@ -256,8 +255,7 @@ std::vector<std::string> FilesHeldOpen(const std::string& folder) {
   std::vector<std::string> paths = {folder};
   std::vector<std::string> held;
   std::vector<std::string> names;
-  unsigned long error;
-  win32::ListFolder(folder, &names, &error);
+  win32::ListFolder(folder, &names);
   for (const std::string& name : names) {
     if (name != "." && name != "..") paths.push_back(folder + "\\" + name);
   }
