@@ -10,8 +10,8 @@
 #include <set>
 #include <string>
 
-#include "anonymize/name_numbers.h"
 #include "anonymize/prepared_file.h"
+#include "key/name_numbers.h"
 
 class DryRunCommit {
  public:

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "anonymize/record_file.h"
-#include "anonymize/run_log.h"
+#include "key/record_file.h"
+#include "pipeline/run_log.h"
 #include "platform/framework/cfile.h"
 #include "platform/framework/cstring.h"
 #include "platform/system/source_file.h"
@@ -30,28 +30,6 @@ struct EarlierRun {
   std::set<std::string> kept;     // originals whose copy stands but that
                                   // could not be deleted
 };
-
-// True when `folder` holds, under `entry`'s old name, the dataset of its
-// copy at `copyPath` (the entry's new name when empty), with the entry's
-// old patient name, and the copy holds the entry's new one: the original
-// and its anonymized copy, or the copy and the original put back. Leaves
-// the original open in `original`. Call it on a large stack.
-bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
-                  SourceFile* original, const std::string& copyPath = "");
-
-// True when the file at `path` is `entry`'s copy as the run that wrote the
-// line left it: it still carries the line's anonymous patient name. Reads
-// it only as far as that name. Call it on a large stack.
-bool IsCopyOf(const std::string& path, const RecordEntry& entry);
-
-// For each of `names`, the folder's "*.ima" entries, whether it is a copy
-// that `entries`, the record's lines, tell of, still as its line says
-// (IsCopyOf), each read as far as its patient name, `workers` at a time.
-// False when they could not all be looked at (no thread to be had).
-bool FindRecordedCopies(const CString& folder,
-                        const std::vector<CString>& names,
-                        const std::vector<RecordEntry>& entries, int workers,
-                        std::vector<char>* copies);
 
 // Cuts the record's last lines whose copies never got their names, left by
 // a run stopped after writing them, and takes them out of `entries`, the

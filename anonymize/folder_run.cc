@@ -2,53 +2,21 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <set>
-#include <thread>
 
 #include "anonymize/dry_run.h"
 #include "anonymize/earlier_run.h"
 #include "anonymize/group_commit.h"
-#include "anonymize/pipeline.h"
 #include "anonymize/prepared_file.h"
-#include "anonymize/record_file.h"
-#include "anonymize/restore_commit.h"
-#include "anonymize/restored_file.h"
-#include "anonymize/toolkit_messages.h"
-#include "anonymize/undo_evidence.h"
-#include "dcmtk/config/osconfig.h"
-#include "dcmtk/dcmdata/dcdict.h"
-#include "platform/system/durable_file.h"
+#include "key/record_file.h"
+#include "key/recorded_files.h"
+#include "pipeline/pipeline.h"
 #include "platform/framework/find_file.h"
+#include "platform/system/durable_file.h"
 #include "platform/system/path_separator.h"
-
-void FolderRun::Add(const LogLine& line) {
-  if (line.error) ++result_.errorLines;
-  log_->Add(line);
-}
-
-void FolderRun::AddV(bool error, const char* format, va_list args) {
-  LogLine line{error, CString()};
-  line.message.FormatV(format, args);
-  Add(line);
-}
-
-void FolderRun::Progress(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  AddV(false, format, args);
-  va_end(args);
-}
-
-void FolderRun::Error(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  AddV(true, format, args);
-  va_end(args);
-}
+#include "undo/folder_undo.h"
 
 bool FolderRun::List(std::vector<CString>* names) {
   WIN32_FIND_DATAA found;
@@ -67,16 +35,6 @@ bool FolderRun::List(std::vector<CString>* names) {
 
 void FolderRun::ListFailed(const char* reason) {
   Error("Couldn't list folder: %s (%s)", static_cast<LPCTSTR>(folder_), reason);
-}
-
-int FolderRun::Workers(size_t files) const {
-  int workers = options_.jobs;
-  if (workers <= 0) {
-    workers =
-        static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  }
-  return static_cast<int>(
-      std::min<size_t>(workers, std::max<size_t>(files, 1)));
 }
 
 bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
@@ -121,54 +79,6 @@ bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
   return true;
 }
 
-void FolderRun::Stop() {
-  stopped_ = true;
-  std::lock_guard<std::mutex> lock(wakeMutex_);
-  if (wake_) wake_();
-}
-
-void FolderRun::RunPipeline(
-    Pipeline* pipeline, const std::function<bool(size_t, FileJob*)>& start,
-    const std::function<void(size_t, FileJob*)>& prepare,
-    const std::function<size_t(FileJob* const*, size_t)>& commit,
-    const std::function<void(FileJob*)>& done) {
-  {
-    std::lock_guard<std::mutex> lock(wakeMutex_);
-    wake_ = [pipeline] { pipeline->Wake(); };
-  }
-  // DCMTK's dictionary is loaded once, here, and only read by the workers.
-  dcmDataDict.isDictionaryLoaded();
-  pipeline->Run(
-      [&](size_t i, FileJob* job) {
-        ToolkitMessages messages;
-        if (start(i, job)) prepare(i, job);
-        for (const ToolkitMessages::Message& message : messages.Take()) {
-          CString line;
-          line.Format(
-              "%s in file: %s (%s)", message.error ? "Error" : "Warning",
-              static_cast<LPCTSTR>(job->fullPath), message.text.c_str());
-          job->toolkitLines.push_back(line);
-        }
-      },
-      commit,
-      [&](size_t i, FileJob* job, const std::string& error) {
-        if (start(i, job)) {
-          job->AddError("Couldn't load file: %s (%s)",
-                        static_cast<LPCTSTR>(job->fullPath), error.c_str());
-        }
-      },
-      [&](FileJob* job) {
-        for (const LogLine& line : job->lines) Add(line);
-        for (const CString& line : job->toolkitLines) log_->Toolkit(line);
-        if (job->failed) ++result_.failed;
-        done(job);
-        log_->Count(++through_, total_);
-      });
-  std::lock_guard<std::mutex> lock(wakeMutex_);
-  wake_ = nullptr;
-  result_.notTakenUp += static_cast<int>(pipeline->NotTakenUp());
-}
-
 RunResult FolderRun::Run() {
   result_ = RunResult();
   through_ = total_ = 0;
@@ -198,7 +108,7 @@ RunResult FolderRun::Run() {
   CutUnnamedLines(folder_, &record_, options_.dryRun, &entries, &lines);
   for (const LogLine& line : lines) Add(line);
   if (options_.restore) {
-    Restore(&folderHandle, entries);
+    UndoFolder(this, &folderHandle, entries);
   } else {
     Anonymize(&folderHandle, entries);
   }
@@ -267,8 +177,7 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
   for (const RecordEntry& entry : entries) {
     if (!allSeen && entry.Usable()) unseen[entry.newFile.str()] = &entry;
   }
-  total_ = names.size();
-  log_->Count(0, total_);
+  StartCount(names.size());
   GroupCommit commit(folder_, &record_, folderHandle);
   DryRunCommit dryCommit(folder_, earlier.deleted);
   Pipeline pipeline(names.size(), Workers(names.size()), stopped_);
@@ -295,81 +204,4 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
                    : commit.Commit(jobs, count, &result_.modified);
       },
       [&](FileJob* job) { result_.leftAlone += job->leftAlone; });
-}
-
-void FolderRun::Restore(FolderHandle* folderHandle,
-                        const std::vector<RecordEntry>& entries) {
-  if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
-  result_.started = true;
-  UndoEvidence evidence(folder_);
-  evidence.Read();
-  // A line the record holds more than once is taken back once, from the
-  // last of them: the others are the same line and go with it.
-  std::vector<size_t> sameAs(entries.size());
-  for (size_t k = entries.size(); k-- > 0;) {
-    sameAs[k] = k;
-    for (size_t later = k + 1; later < entries.size(); ++later) {
-      if (sameAs[later] == later && entries[later].SameLine(entries[k])) {
-        sameAs[k] = later;
-        break;
-      }
-    }
-  }
-  // Lines are undone from the last to the first, in passes: a line whose
-  // file an earlier one of its pass would put back or take away waits for
-  // the next pass.
-  std::vector<std::vector<size_t>> passes(1);
-  std::set<std::string> names;
-  for (size_t k = entries.size(); k-- > 0;) {
-    const RecordEntry& entry = entries[k];
-    if (sameAs[k] != k) continue;
-    if (entry.Usable()) {
-      if (names.count(entry.oldFile.str()) ||
-          names.count(entry.newFile.str())) {
-        passes.emplace_back();
-        names.clear();
-      }
-      names.insert(entry.oldFile.str());
-      names.insert(entry.newFile.str());
-    }
-    passes.back().push_back(k);
-  }
-  total_ = 0;
-  for (const std::vector<size_t>& pass : passes) total_ += pass.size();
-  log_->Count(0, total_);
-  UndoState dryState;
-  RestoreCommit commit(folder_, folderHandle, &evidence,
-                       options_.dryRun ? &dryState : nullptr);
-  std::vector<bool> done(entries.size(), false);
-  for (const std::vector<size_t>& pass : passes) {
-    if (stopped_) {
-      result_.notTakenUp += static_cast<int>(pass.size());
-      continue;
-    }
-    Pipeline pipeline(pass.size(), Workers(pass.size()), stopped_);
-    size_t committed = 0;
-    RunPipeline(
-        &pipeline,
-        [&](size_t i, FileJob* job) {
-          return StartRestore(folder_, entries[pass[i]], job);
-        },
-        [&](size_t i, FileJob* job) {
-          PrepareRestore(folder_, options_.dryRun ? &dryState : nullptr,
-                         evidence, entries[pass[i]], job);
-        },
-        [&](FileJob* const* jobs, size_t count) {
-          return commit.Commit(jobs, count, &result_.modified);
-        },
-        [&](FileJob* job) { done[pass[committed++]] = job->lineDone; });
-  }
-  for (size_t k = 0; k < entries.size(); ++k) done[k] = done[sameAs[k]];
-  if (options_.dryRun) return;
-  std::string error;
-  if (std::count(done.begin(), done.end(), true) > 0 &&
-      !RewriteRecord(folder_, &record_, entries, done, &error)) {
-    Error("Couldn't write to anonymous_record.csv: %s", error.c_str());
-    return;
-  }
-  // The record no longer holds what the evidence tells of.
-  evidence.Remove();
 }

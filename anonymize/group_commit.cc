@@ -3,35 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "anonymize/anonymous_name.h"
-#include "anonymize/record_file.h"
+#include "key/record_file.h"
+#include "pipeline/copy_flush.h"
 #include "platform/framework/delete_file.h"
 #include "platform/system/path_separator.h"
-
-void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
-                FolderHandle* folderHandle) {
-  std::vector<std::string> unsynced;
-  for (size_t i = 0; i < count; ++i) {
-    if (jobs[i]->ready && !jobs[i]->synced && !jobs[i]->inPlace) {
-      unsynced.push_back(jobs[i]->tempPath);
-    }
-  }
-  if (unsynced.empty()) return;
-  // Flushing the whole file system costs about as much as one file.
-  bool synced = unsynced.size() == 1 ? SyncFile(unsynced[0])
-                                     : folderHandle->SyncFileSystem(unsynced);
-  for (size_t i = 0; i < count; ++i) {
-    FileJob* job = jobs[i];
-    if (!job->ready || job->synced || job->inPlace) continue;
-    if (synced) {
-      job->synced = true;
-    } else {
-      job->SaveFailed(folder);
-      RemoveFile(job->tempPath);
-      job->ready = false;
-    }
-  }
-}
+#include "text/anonymous_name.h"
 
 size_t GroupCommit::Commit(FileJob* const* jobs, size_t count, int* modified) {
   SyncCopies(folder_, jobs, count, folderHandle_);

@@ -16,17 +16,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "anonymize/name_numbers.h"
-#include "anonymize/prepared_file.h"
+#include "key/name_numbers.h"
+#include "pipeline/file_job.h"
 #include "platform/framework/cfile.h"
 #include "platform/system/durable_file.h"
-
-// Step 1, for the commits of a run and of an undo alike: forces the
-// group's prepared copies to the disk, one on its own and more with their
-// whole file system. A copy that could not be flushed goes, its file with
-// an error line.
-void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
-                FolderHandle* folderHandle);
 
 class GroupCommit {
  public:

@@ -2,28 +2,13 @@
 
 #include <cstdarg>
 
-#include "anonymize/anonymous_name.h"
-#include "anonymize/dataset_text.h"
-#include "anonymize/verified_save.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
+#include "dicom/verified_save.h"
 #include "platform/system/path_separator.h"
-
-void FileJob::AddError(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  CString message;
-  message.FormatV(format, args);
-  va_end(args);
-  lines.push_back({true, message});
-  failed = true;
-}
-
-void FileJob::SaveFailed(const CString& folder) {
-  AddError("Couldn't save new file: %s",
-           static_cast<LPCTSTR>(folder + kPathSeparator + meantName));
-}
+#include "text/anonymous_name.h"
+#include "text/dataset_text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "anonymize/record_file.h"
+#include "key/record_file.h"
 #include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"

@@ -19,10 +19,10 @@
 #include <functional>
 #include <string>
 
-#include "anonymize/dataset_shape.h"
-#include "anonymize/record_file.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
 #include "dcmtk/oflog/oflog.h"
+#include "dicom/dataset_shape.h"
+#include "key/record_file.h"
 #include "tests/files.h"
 #include "tests/promise.h"
 

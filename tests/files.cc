@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "anonymize/record_file.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
 #include "dcmtk/dcmdata/dcostrmb.h"
+#include "key/record_file.h"
 #include "platform/system/dicom_file_name.h"
 #include "platform/system/path_separator.h"
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <set>
 
-#include "anonymize/record_file.h"
+#include "key/record_file.h"
 #include "platform/system/path_separator.h"
 #include "tests/faults.h"
 #include "tests/test_folder.h"

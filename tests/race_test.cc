@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "anonymize/verified_save.h"
+#include "dicom/verified_save.h"
 #include "tests/faults.h"
 #include "tests/test_folder.h"
 

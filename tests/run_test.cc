@@ -9,9 +9,9 @@
 #include <map>
 
 #include "anonymize/prepared_file.h"
-#include "anonymize/record_file.h"
-#include "anonymize/verified_save.h"
 #include "dcmtk/dcmdata/dcdeftag.h"
+#include "dicom/verified_save.h"
+#include "key/record_file.h"
 #include "platform/system/dicom_file_name.h"
 #include "tests/faults.h"
 #include "tests/promise.h"

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "anonymize/run_log.h"
+#include "pipeline/run_log.h"
 
 class LogQueue : public RunLog {
  public:

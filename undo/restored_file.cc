@@ -1,0 +1,180 @@
+#include "undo/restored_file.h"
+
+#include "dcmtk/dcmdata/dcdeftag.h"
+#include "dicom/verified_save.h"
+#include "key/recorded_files.h"
+#include "platform/system/durable_file.h"
+#include "platform/system/path_separator.h"
+#include "text/anonymous_name.h"
+#include "text/dataset_text.h"
+
+namespace {
+
+// The error line when the file taken up is not the one the line names.
+void NotTheCopy(FileJob* job) {
+  job->AddError("Patient name is no longer %s in file: %s",
+                static_cast<LPCTSTR>(job->anonymousName),
+                static_cast<LPCTSTR>(job->fullPath));
+}
+
+// With the copy gone: whether an undo stopped short has already put the
+// original back, which then holds the line's patient name and makes its
+// anonymous name.
+bool OriginalIsBack(const CString& folder, const RecordEntry& entry) {
+  SourceFile source;
+  std::string whole, reason, nameBytes, name, dateBytes, date;
+  DcmFileFormat file;
+  if (!OpenAndLoad(folder.str() + kPathSeparator + entry.oldFile.str(), &source,
+                   &whole, &file, &reason)) {
+    return false;
+  }
+  const DatasetText text(file.getDataset());
+  const bool back =
+      text.FirstValue(DCM_PatientName, &nameBytes, &name) ==
+          DatasetText::kRead &&
+      !name.empty() &&
+      text.FirstValue(DCM_StudyDate, &dateBytes, &date) == DatasetText::kRead &&
+      IsRecordedName(entry.oldName.str(), nameBytes, name) &&
+      MakeAnonymousName(name, date).str() == entry.newName.str();
+  source.ForgetBytes();
+  return back;
+}
+
+// Whether the old name is free, as the folder would be by now in a dry run.
+bool OldNameFree(const CString& folder, const UndoState* dryState,
+                 const std::string& name) {
+  if (dryState && dryState->Written(name)) return false;
+  if (dryState && dryState->Deleted(name)) return true;
+  return ProbeName(folder.str() + kPathSeparator + name) ==
+         PublishResult::kDone;
+}
+
+// A dry run's undo of a file that an earlier line of it would have written
+// with `patientName`: nothing to load, only names to check.
+void PrepareWritten(const CString& folder, const UndoState& dryState,
+                    const CString& patientName, FileJob* job) {
+  if (patientName.str() != job->anonymousName.str()) {
+    NotTheCopy(job);
+  } else if (!OldNameFree(folder, &dryState, job->newName.str())) {
+    Taken(folder, job);
+  } else {
+    job->ready = true;
+  }
+}
+
+}  // namespace
+
+bool UndoState::Written(const std::string& name, CString* patientName) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = written_.find(name);
+  if (found == written_.end()) return false;
+  if (patientName) *patientName = found->second;
+  return true;
+}
+
+bool UndoState::Deleted(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return deleted_.count(name) > 0;
+}
+
+void UndoState::Write(const std::string& name, const CString& patientName) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  written_[name] = patientName;
+  deleted_.erase(name);
+}
+
+void UndoState::Delete(const std::string& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  written_.erase(name);
+  deleted_.insert(name);
+}
+
+void Taken(const CString& folder, FileJob* job) {
+  job->AddError("Old file name is taken by another file: %s",
+                static_cast<LPCTSTR>(folder + kPathSeparator + job->newName));
+}
+
+bool StartRestore(const CString& folder, const RecordEntry& entry,
+                  FileJob* job) {
+  if (!entry.Usable()) {
+    job->AddError(
+        "Couldn't read line %d of anonymous_record.csv%s", entry.line,
+        entry.strayReturn ? " (a carriage return without a line feed)" : "");
+    return false;
+  }
+  job->fileName = entry.newFile;
+  job->fullPath = folder + kPathSeparator + entry.newFile;
+  job->newName = job->meantName = entry.oldFile;
+  job->patientName = entry.oldName;
+  job->anonymousName = entry.newName;
+  CString announce;
+  announce.Format("Restoring file: %s", static_cast<LPCTSTR>(job->fileName));
+  job->lines.push_back({false, announce});
+  return true;
+}
+
+void PrepareRestore(const CString& folder, const UndoState* dryState,
+                    const UndoEvidence& evidence, const RecordEntry& entry,
+                    FileJob* job) {
+  const char* path = job->fullPath;
+  CString written;
+  if (dryState && dryState->Written(job->fileName.str(), &written)) {
+    PrepareWritten(folder, *dryState, written, job);
+    return;
+  }
+
+  thread_local std::string whole;
+  DcmFileFormat file;
+  std::string reason;
+  const bool gone = dryState && dryState->Deleted(job->fileName.str());
+  if (gone || !OpenAndLoad(path, &job->source, &whole, &file, &reason)) {
+    job->source.ForgetBytes();
+    job->source.Close();
+    if (!gone && !EntryExists(path) && evidence.Holds(entry) &&
+        OriginalIsBack(folder, entry)) {
+      CString line;
+      line.Format("Finishing earlier restore: %s is back",
+                  static_cast<LPCTSTR>(entry.oldFile));
+      job->lines.push_back({false, line});
+      job->lineDone = true;
+      return;
+    }
+    job->AddError("Couldn't load file: %s (%s)", path,
+                  gone ? "No such file or directory" : reason.c_str());
+    return;
+  }
+  DcmDataset* dataset = file.getDataset();
+  // The name goes back as the record holds it: text in the file's
+  // character set, or the bytes an earlier version recorded.
+  std::string oldName = job->patientName.str();
+  const bool asText = IsUtf8(oldName);
+  if (!HoldsRecordedName(dataset, job->anonymousName.str())) {
+    NotTheCopy(job);
+  } else if (asText &&
+             !DatasetText(dataset).Encode(job->patientName.str(), &oldName)) {
+    job->AddError("Original patient name can't be written back exactly: %s",
+                  path);
+  } else if (!OldNameFree(folder, dryState, entry.oldFile.str())) {
+    // An undo stopped short may have put this very original back.
+    SourceFile original;
+    if (IsOriginalOf(folder, entry, &original)) {
+      job->inPlace = job->ready = true;
+    } else {
+      Taken(folder, job);
+    }
+  } else if (dataset
+                 ->putAndInsertString(DcmTag(DCM_PatientName), oldName.c_str(),
+                                      OFTrue)
+                 .bad() ||
+             !(dryState ? CopyWouldVerify(job->source, &file,
+                                          dataset->getOriginalXfer())
+                        : SaveVerifiedCopy(job->source, &file,
+                                           dataset->getOriginalXfer(),
+                                           folder.str(), &job->tempPath))) {
+    job->SaveFailed(folder);
+  } else {
+    job->ready = true;
+    job->bytes = job->source.Size();
+  }
+  job->source.ForgetBytes();
+}
