@@ -141,8 +141,8 @@ TEST(Cli, OutputAndExitStatus) {
             "ERROR:Another run is using this folder: " + busy.path() + "\n");
 }
 
-// The README's recipe for many folders, with GNU parallel on this machine:
-// each folder is anonymized exactly once.
+// The recipe for many folders in docs/many-folders.md, with GNU parallel on
+// this machine: each folder is anonymized exactly once.
 TEST(Cli, GnuParallelRecipeTakesEachFolderOnce) {
   if (!HasPosixShell()) {
     GTEST_SKIP() << "SKIPPED: the system has no POSIX shell, find or GNU "
