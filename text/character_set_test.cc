@@ -47,6 +47,13 @@ const Case kCases[] = {
      "\x1b$)C\xb1\xe6\xb5\xbf",
      "Hong^Gildong=\xe6\xb4\xaa^\xe5\x90\x89\xe6\xb4\x9e=\xed\x99\x8d^"
      "\xea\xb8\xb8\xeb\x8f\x99"},
+    // A first term with a G1 set of its own: another G1 set is left again
+    // before each delimiter and at the end.
+    {"ISO 2022 IR 100\\ISO 2022 IR 126",
+     "M\xfcller=\x1b-F\xc4\xe9\x1b-A^Zo\xeb=\x1b-F\xc4\x1b-A",
+     "M\xc3\xbcller=\xce\x94\xce\xb9^Zo\xc3\xab=\xce\x94"},
+    {"ISO_IR 203", "\xa6koda^\xa4", "\xc5\xa0koda^\xe2\x82\xac"},
+    {"ISO 2022 IR 203", "\xa6koda", "\xc5\xa0koda"},
 };
 
 TEST(CharacterSet, DecodesAndEncodesBackByteForByte) {
@@ -77,9 +84,13 @@ TEST(CharacterSet, RefusesWhatItCannotReadOrWriteExactly) {
   ASSERT_TRUE(latin1.Parse("ISO_IR 100 ", &error));
   ASSERT_TRUE(japanese.Parse("\\ISO 2022 IR 87", &error));
   ASSERT_TRUE(none.Parse("", &error));
-  EXPECT_FALSE(utf8.Decode("Zo\xc3", &text));           // half a character
-  EXPECT_FALSE(japanese.Decode("\x1b$B;", &text));      // half of one
-  EXPECT_FALSE(japanese.Decode("\x1b$)Cab", &text));    // undeclared set
+  EXPECT_FALSE(utf8.Decode("Zo\xc3", &text));         // half a character
+  EXPECT_FALSE(japanese.Decode("\x1b$B;", &text));    // half of one
+  EXPECT_FALSE(japanese.Decode("\x1b$)Cab", &text));  // undeclared set
+  // Escape sequences where the character set allows no code extensions.
+  EXPECT_FALSE(utf8.Decode("\x1b$BDOE", &text));
+  EXPECT_FALSE(latin1.Decode("DOE\x1b-A", &text));
+  EXPECT_FALSE(none.Decode("\x1b(BDOE", &text));
   EXPECT_FALSE(latin1.Encode("\xe5\xb1\xb1", &bytes));  // no such character
   EXPECT_FALSE(japanese.Encode("M\xc3\xbc", &bytes));
   EXPECT_FALSE(none.Encode("M\xc3\xbc", &bytes, true));  // declares ASCII

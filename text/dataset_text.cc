@@ -12,6 +12,12 @@ bool PlainAscii(const std::string& text) {
   return true;
 }
 
+// Whether `text` is valid UTF-8.
+bool IsUtf8(const std::string& text) {
+  std::string same;
+  return PlainAscii(text) || CodePageToUtf8(CodePage::kUtf8, text, &same);
+}
+
 }  // namespace
 
 DatasetText::DatasetText(DcmItem* dataset) : dataset_(dataset) {
@@ -55,14 +61,13 @@ std::string DatasetText::Declared() const {
   return charset_.Declared().empty() ? "none" : charset_.Declared();
 }
 
-bool IsUtf8(const std::string& text) {
-  std::string same;
-  return PlainAscii(text) || CodePageToUtf8(CodePage::kUtf8, text, &same);
+bool RecordedAsText(const std::string& recorded) {
+  return recorded.find('\x1b') == std::string::npos && IsUtf8(recorded);
 }
 
 bool IsRecordedName(const std::string& recorded, const std::string& bytes,
                     const std::string& utf8) {
-  if (IsUtf8(recorded)) return !utf8.empty() && utf8 == recorded;
+  if (RecordedAsText(recorded)) return !utf8.empty() && utf8 == recorded;
   return bytes.substr(0, bytes.find('\0')) == recorded;
 }
 

@@ -35,14 +35,15 @@ class DatasetText {
   std::string unknown_;
 };
 
-// Whether `text` is valid UTF-8.
-bool IsUtf8(const std::string& text);
+// Whether `recorded`, a patient name as a record line gives it, is text
+// (UTF-8, as this program records names) rather than the bytes of the
+// name as stored, which earlier versions recorded: those are not valid
+// UTF-8, or hold an escape sequence, which no decoded name does.
+bool RecordedAsText(const std::string& recorded);
 
 // Whether `recorded`, a patient name as a record line gives it, is the
 // name stored as `bytes`, which decodes to `utf8` (empty when it does not
-// decode). This program records names in UTF-8 and compares them as text;
-// earlier versions recorded the bytes, up to a zero byte, which a field
-// that is not valid UTF-8 is taken to be.
+// decode): as text, or as the bytes up to a zero byte.
 bool IsRecordedName(const std::string& recorded, const std::string& bytes,
                     const std::string& utf8);
 

@@ -30,6 +30,8 @@ const char* IconvName(CodePage page) {
       return "ISO-8859-8";
     case CodePage::kLatin5:
       return "ISO-8859-9";
+    case CodePage::kLatin9:
+      return "ISO-8859-15";
     case CodePage::kThai:
       return "TIS-620";
     case CodePage::kJisX0201:

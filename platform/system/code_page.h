@@ -19,6 +19,7 @@ enum class CodePage {
   kGreek,     // ISO 8859-7
   kHebrew,    // ISO 8859-8
   kLatin5,    // ISO 8859-9
+  kLatin9,    // ISO 8859-15
   kThai,      // TIS 620
   kJisX0201,  // Japanese single bytes: Roman and half-width katakana
   kEucJp,     // JIS X 0208 and JIS X 0212 in EUC form

@@ -38,6 +38,8 @@ UINT CodePageNumber(CodePage page) {
       return 28598;
     case CodePage::kLatin5:
       return 28599;
+    case CodePage::kLatin9:
+      return 28605;
     case CodePage::kThai:
       return 874;
     case CodePage::kJisX0201:
