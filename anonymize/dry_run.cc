@@ -11,10 +11,13 @@ constexpr size_t kMaxNameBytes = 255;  // what a folder entry can hold
 }  // namespace
 
 DryRunCommit::DryRunCommit(const CString& folder,
+                           const std::vector<RecordEntry>& entries,
                            const std::set<std::string>& gone)
     : folder_(folder),
       writable_(CanCreateFilesIn(folder.str())),
-      deleted_(gone) {}
+      deleted_(gone) {
+  names_.Reserve(entries);
+}
 
 bool DryRunCommit::Taken(const std::string& name) const {
   if (written_.count(name)) return true;

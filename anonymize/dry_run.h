@@ -9,14 +9,18 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "anonymize/prepared_file.h"
 #include "key/name_numbers.h"
+#include "key/record_text.h"
 
 class DryRunCommit {
  public:
-  // `gone`: originals a run would have deleted before it lists the folder.
-  DryRunCommit(const CString& folder, const std::set<std::string>& gone);
+  // `entries`: the record's lines; `gone`: originals a run would have
+  // deleted before it lists the folder.
+  DryRunCommit(const CString& folder, const std::vector<RecordEntry>& entries,
+               const std::set<std::string>& gone);
 
   // As GroupCommit::Commit, for a run that writes nothing: takes them all.
   size_t Commit(FileJob* const* jobs, size_t count, int* modified);

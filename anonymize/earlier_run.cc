@@ -35,8 +35,8 @@ CString Formatted(const char* format, ...) {
 }  // namespace
 
 void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
-                     std::vector<RecordEntry>* entries,
-                     std::vector<LogLine>* lines) {
+                     RecordContents* contents, std::vector<LogLine>* lines) {
+  std::vector<RecordEntry>* entries = &contents->entries;
   if (entries->empty()) return;
   const std::vector<std::string> temps = LeftoverTempFiles(folder.str());
   if (temps.empty()) return;
@@ -80,30 +80,35 @@ void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
         {true, Formatted("Couldn't write to anonymous_record.csv: %s",
                          error.c_str())});
   }
+  contents->length = (*entries)[keep].begin;
   entries->resize(keep);
 }
 
 EarlierRun FinishEarlierRun(const CString& folder,
                             const std::vector<RecordEntry>& entries,
-                            const std::set<std::string>& listed, bool dryRun) {
+                            const ListedNames& listed, bool dryRun) {
   EarlierRun result;
   const std::string path = folder.str() + kPathSeparator;
-  std::vector<const RecordEntry*> candidates;
+  // Each line with its names as the folder holds them.
+  std::vector<RecordEntry> candidates;
   for (const RecordEntry& entry : entries) {
-    if (entry.Usable() && listed.count(entry.oldFile.str()) &&
-        listed.count(entry.newFile.str()) &&
-        IsRegularFile(path + entry.oldFile.str()) &&
-        IsRegularFile(path + entry.newFile.str())) {
-      candidates.push_back(&entry);
+    if (!entry.Usable()) continue;
+    RecordEntry listedAs = entry;
+    listedAs.oldFile = listed.Find(entry.oldFile.str());
+    listedAs.newFile = listed.Find(entry.newFile.str());
+    if (!listedAs.oldFile.IsEmpty() && !listedAs.newFile.IsEmpty() &&
+        IsRegularFile(path + listedAs.oldFile.str()) &&
+        IsRegularFile(path + listedAs.newFile.str())) {
+      candidates.push_back(listedAs);
     }
   }
   if (candidates.empty()) return result;
   auto finish = [&] {
-    for (const RecordEntry* entry : candidates) {
-      const std::string& name = entry->oldFile.str();
+    for (const RecordEntry& entry : candidates) {
+      const std::string& name = entry.oldFile.str();
       if (result.deleted.count(name) || result.kept.count(name)) continue;
       SourceFile original;
-      if (!IsOriginalOf(folder, *entry, &original)) continue;
+      if (!IsOriginalOf(folder, entry, &original)) continue;
       const std::string file = path + name;
       const bool deleted =
           original.UnchangedAt(file) &&
@@ -116,7 +121,7 @@ EarlierRun FinishEarlierRun(const CString& folder,
       }
       result.lines.push_back(
           {false, Formatted("Finishing earlier run: deleted %s (kept as %s)",
-                            name.c_str(), entry->newFile.str().c_str())});
+                            name.c_str(), entry.newFile.str().c_str())});
       result.deleted.insert(name);
     }
   };

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "key/listed_names.h"
 #include "key/record_file.h"
 #include "pipeline/run_log.h"
 #include "platform/framework/cfile.h"
@@ -38,15 +39,15 @@ struct EarlierRun {
 // copy has simply left the folder stays. Their originals are then taken up
 // again. With `dryRun`, cuts nothing from the file.
 void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
-                     std::vector<RecordEntry>* entries,
-                     std::vector<LogLine>* lines);
+                     RecordContents* contents, std::vector<LogLine>* lines);
 
 // Deletes the originals whose copy and record line stand, under the lock of
 // the record that `entries` were read from; `listed` holds the names of
-// the folder's "*.ima" entries, the only ones looked at. With `dryRun`,
+// the folder's "*.ima" entries, the only ones looked at. The names in
+// `deleted` and `kept` are as listed. With `dryRun`,
 // deletes nothing and says what it would do.
 EarlierRun FinishEarlierRun(const CString& folder,
                             const std::vector<RecordEntry>& entries,
-                            const std::set<std::string>& listed, bool dryRun);
+                            const ListedNames& listed, bool dryRun);
 
 #endif  // VEILMARK_ANONYMIZE_EARLIER_RUN_H_

@@ -10,13 +10,17 @@
 #include "anonymize/earlier_run.h"
 #include "anonymize/group_commit.h"
 #include "anonymize/prepared_file.h"
+#include "key/listed_names.h"
 #include "key/record_file.h"
 #include "key/recorded_files.h"
 #include "pipeline/pipeline.h"
 #include "platform/framework/find_file.h"
 #include "platform/system/durable_file.h"
 #include "platform/system/path_separator.h"
+#include "text/unicode_text.h"
+#include "undo/earlier_undo.h"
 #include "undo/folder_undo.h"
+#include "undo/undo_evidence.h"
 
 bool FolderRun::List(std::vector<CString>* names) {
   WIN32_FIND_DATAA found;
@@ -37,7 +41,7 @@ void FolderRun::ListFailed(const char* reason) {
   Error("Couldn't list folder: %s (%s)", static_cast<LPCTSTR>(folder_), reason);
 }
 
-bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
+bool FolderRun::TakeFolder(RecordContents* contents) {
   const CString recordPath = folder_ + kPathSeparator + "anonymous_record.csv";
   std::string reason;
   if (options_.restore && !EntryExists(recordPath.str())) {
@@ -45,11 +49,19 @@ bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
           static_cast<LPCTSTR>(folder_));
     return false;
   }
+  // An undo's evidence is read before anything changes: a file of ours, or
+  // no evidence at all.
+  const std::string evidence = EvidencePath(folder_);
+  if (EntryExists(evidence) && !IsRegularFile(evidence)) {
+    Error("anonymous_record.undo is not a regular file: %s", evidence.c_str());
+    return false;
+  }
   // An undo takes the record that is there; a dry run keeps no lock.
   const RecordOpen opened =
-      options_.dryRun    ? ProbeRecordFile(recordPath, folder_)
-      : options_.restore ? OpenExistingRecord(&record_, recordPath)
-                         : OpenRecordFile(&record_, recordPath, &reason);
+      options_.dryRun ? ProbeRecordFile(recordPath, folder_, contents)
+      : options_.restore
+          ? OpenExistingRecord(&record_, recordPath, contents, &reason)
+          : OpenRecordFile(&record_, recordPath, contents, &reason);
   switch (opened) {
     case RecordOpen::kOpened:
       break;
@@ -64,15 +76,24 @@ bool FolderRun::TakeFolder(std::vector<RecordEntry>* entries) {
             static_cast<LPCTSTR>(folder_));
       return false;
     case RecordOpen::kFailed:
-      Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
+      Error("Couldn't %s anonymous_record.csv: %s",
+            options_.restore ? "read" : "write to", reason.c_str());
       return false;
   }
-  // A dry run reads what earlier runs recorded, if anything, unlocked.
-  if (options_.dryRun && !record_.IsOpen()) {
-    record_.Open(recordPath, CFile::modeRead);
+  if (contents->cutLine > 0) {
+    Progress(
+        "Finishing earlier run: cut line %d of anonymous_record.csv, which "
+        "was never written whole",
+        contents->cutLine);
   }
-  if (record_.IsOpen() && !ReadRecordEntries(record_, entries, &reason)) {
-    Error("Couldn't read anonymous_record.csv: %s", reason.c_str());
+  // A run relies on every line to know the copies earlier runs made: one
+  // it cannot read would have it take them up again. An undo refuses that
+  // line alone.
+  const RecordEntry* unreadable = FirstUnreadable(contents->entries);
+  if (!options_.restore && unreadable) {
+    Error("%s, so no file was taken up: %s",
+          static_cast<LPCTSTR>(UnreadableLine(*unreadable)),
+          static_cast<LPCTSTR>(folder_));
     CloseRecordFile(&record_);
     return false;
   }
@@ -100,17 +121,24 @@ RunResult FolderRun::Run() {
                                                : "No such file or directory");
     return result_;
   }
-  std::vector<RecordEntry> entries;
-  if (!TakeFolder(&entries)) return result_;
+  RecordContents contents;
+  if (!TakeFolder(&contents)) return result_;
   // The record's lock keeps other runs out: what the folder holds half done
-  // was left by a run that was stopped short.
+  // was left by a run or an undo that was stopped short.
   std::vector<LogLine> lines;
-  CutUnnamedLines(folder_, &record_, options_.dryRun, &entries, &lines);
+  const bool finished = FinishEarlierUndo(folder_, &record_, options_.dryRun,
+                                          &contents, &lines, &reason);
+  CutUnnamedLines(folder_, &record_, options_.dryRun, &contents, &lines);
   for (const LogLine& line : lines) Add(line);
+  if (!finished) {
+    Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
+    CloseRecordFile(&record_);
+    return result_;
+  }
   if (options_.restore) {
-    UndoFolder(this, &folderHandle, entries);
+    UndoFolder(this, &folderHandle, contents);
   } else {
-    Anonymize(&folderHandle, entries);
+    Anonymize(&folderHandle, contents);
   }
   if (!result_.started) {
     CloseRecordFile(&record_);
@@ -140,11 +168,11 @@ RunResult FolderRun::Run() {
 }
 
 void FolderRun::Anonymize(FolderHandle* folderHandle,
-                          const std::vector<RecordEntry>& entries) {
+                          const RecordContents& contents) {
+  const std::vector<RecordEntry>& entries = contents.entries;
   std::vector<CString> names;
   if (!List(&names)) return;
-  std::set<std::string> listed;
-  for (const CString& name : names) listed.insert(name.str());
+  const ListedNames listed(names);
   EarlierRun earlier =
       FinishEarlierRun(folder_, entries, listed, options_.dryRun);
   for (const LogLine& line : earlier.lines) Add(line);
@@ -175,12 +203,15 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
   // Where not all could be looked at, each is looked at as it comes.
   std::map<std::string, const RecordEntry*> unseen;
   for (const RecordEntry& entry : entries) {
-    if (!allSeen && entry.Usable()) unseen[entry.newFile.str()] = &entry;
+    if (!allSeen && entry.Usable()) {
+      unseen[CanonicalText(entry.newFile.str())] = &entry;
+    }
   }
   StartCount(names.size());
-  GroupCommit commit(folder_, &record_, folderHandle);
-  DryRunCommit dryCommit(folder_, earlier.deleted);
+  GroupCommit commit(folder_, &record_, contents, folderHandle);
+  DryRunCommit dryCommit(folder_, entries, earlier.deleted);
   Pipeline pipeline(names.size(), Workers(names.size()), stopped_);
+  size_t sayChangedAfter = 0;  // files of the group that noticed it
   RunPipeline(
       &pipeline,
       [&](size_t i, FileJob* job) {
@@ -189,7 +220,7 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
         return true;
       },
       [&](size_t, FileJob* job) {
-        const auto copy = unseen.find(job->fileName.str());
+        const auto copy = unseen.find(CanonicalText(job->fileName.str()));
         if (copy != unseen.end() &&
             IsCopyOf(job->fullPath.str(), *copy->second)) {
           job->lines.clear();
@@ -199,9 +230,29 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
         PrepareFile(folder_, options_.dryRun, job);
       },
       [&](FileJob* const* jobs, size_t count) {
-        return options_.dryRun
-                   ? dryCommit.Commit(jobs, count, &result_.modified)
-                   : commit.Commit(jobs, count, &result_.modified);
+        if (options_.dryRun) {
+          return dryCommit.Commit(jobs, count, &result_.modified);
+        }
+        const bool changed = commit.RecordChanged();
+        count = commit.Commit(jobs, count, &result_.modified);
+        // Said after the group's files; whoever changed the record may
+        // still be at work on it, so no more are taken up.
+        if (commit.RecordChanged() && !changed) {
+          sayChangedAfter = count;
+          Stop();
+        }
+        return count;
       },
-      [&](FileJob* job) { result_.leftAlone += job->leftAlone; });
+      [&](FileJob* job) {
+        result_.leftAlone += job->leftAlone;
+        if (sayChangedAfter > 0 && --sayChangedAfter == 0) {
+          Error(
+              "anonymous_record.csv was changed by another program during "
+              "the run; this run's lines were written to it again, and the "
+              "run stopped: %s",
+              (folder_ + kPathSeparator + "anonymous_record.csv")
+                  .str()
+                  .c_str());
+        }
+      });
 }

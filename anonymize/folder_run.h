@@ -21,15 +21,16 @@ class FolderRun : public FolderWork {
  private:
   // Locks the record, or in a dry run makes sure it could be locked, and
   // reads its lines; false after the error line when the run cannot start.
-  bool TakeFolder(std::vector<RecordEntry>* entries);
+  // A record with a line a run cannot read is refused, and so is an
+  // undo's evidence that is no regular file.
+  bool TakeFolder(RecordContents* contents);
   // The names of the folder's "*.ima" entries, in the order they are
   // taken up; false after the error line when the folder cannot be read.
   bool List(std::vector<CString>* names);
   void ListFailed(const char* reason);
 
   // What comes between taking the folder and closing the record.
-  void Anonymize(FolderHandle* folderHandle,
-                 const std::vector<RecordEntry>& entries);
+  void Anonymize(FolderHandle* folderHandle, const RecordContents& contents);
 };
 
 #endif  // VEILMARK_ANONYMIZE_FOLDER_RUN_H_

@@ -1,5 +1,6 @@
 #include "anonymize/group_commit.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,18 @@
 #include "platform/framework/delete_file.h"
 #include "platform/system/path_separator.h"
 #include "text/anonymous_name.h"
+
+GroupCommit::GroupCommit(const CString& folder, CFile* record,
+                         const RecordContents& contents,
+                         FolderHandle* folderHandle)
+    : folder_(folder),
+      recordPath_(folder.str() + kPathSeparator + "anonymous_record.csv"),
+      record_(record),
+      format_(contents.format),
+      length_(contents.length),
+      folderHandle_(folderHandle) {
+  names_.Reserve(contents.entries);
+}
 
 size_t GroupCommit::Commit(FileJob* const* jobs, size_t count, int* modified) {
   SyncCopies(folder_, jobs, count, folderHandle_);
@@ -36,22 +49,84 @@ void GroupCommit::Fail(FileJob* job, const std::string& recordError) {
 
 void GroupCommit::Abandon(FileJob* const* jobs, size_t count,
                           const std::string& recordError) {
-  CutRecord(record_, lines_);
+  if (CutRecord(record_, lines_)) length_ = lines_;
+  written_.resize(groupWritten_);
   for (size_t i = 0; i < count; ++i) {
     if (jobs[i]->ready) Fail(jobs[i], recordError);
   }
 }
 
-std::string GroupCommit::Lines(FileJob* const* jobs, size_t count) {
+std::string GroupCommit::Lines(FileJob* const* jobs, size_t count) const {
   std::string lines;
   for (size_t i = 0; i < count; ++i) {
     const FileJob* job = jobs[i];
     if (job->ready) {
       lines += RecordLine(job->fileName, job->newName, job->patientName,
-                          job->anonymousName);
+                          job->anonymousName, format_);
     }
   }
   return lines;
+}
+
+bool GroupCommit::Append(const std::string& lines, std::string* error) {
+  if (!KeepRecord(error) ||
+      !AppendRecordLines(record_, lines, &lines_, error)) {
+    return false;
+  }
+  length_ = lines_ + lines.size();
+  groupWritten_ = written_.size();
+  written_ += lines;
+  return true;
+}
+
+bool GroupCommit::KeepRecord(std::string* error) {
+  if (RecordUnchanged(*record_, recordPath_.c_str(), length_)) return true;
+  changed_ = true;
+  // The lines the run wrote, each once more, unless the record as it is
+  // now already holds it: in the file its name now gives, or in this one
+  // as another program left it.
+  CFile replacement;
+  RecordContents now;
+  CFile* current = record_;
+  if (!record_->NamedBy(recordPath_.c_str())) {
+    if (OpenExistingRecord(&replacement, recordPath_.c_str(), &now, error) !=
+        RecordOpen::kOpened) {
+      if (error->empty())
+        *error = "another program holds the file that replaced it";
+      return false;
+    }
+    current = &replacement;
+  } else {
+    std::string text;
+    if (!ReadRecordText(*record_, &text, error)) return false;
+    ParseRecordText(text, &now.entries, &now.format);
+  }
+  std::set<std::string> held;
+  for (const RecordEntry& entry : now.entries) {
+    if (entry.parsed) held.insert(entry.Key());
+  }
+  std::vector<RecordEntry> ours;
+  ParseRecordText(written_, &ours);
+  std::string missing;
+  for (const RecordEntry& entry : ours) {
+    // Written in the layout of the record as it is now.
+    if (!held.count(entry.Key())) {
+      missing += RecordLine(entry.oldFile, entry.newFile, entry.oldName,
+                            entry.newName, now.format);
+    }
+  }
+  std::uint64_t start = 0;
+  if (!missing.empty() && !AppendRecordLines(current, missing, &start, error)) {
+    return false;
+  }
+  if (current != record_) *record_ = std::move(replacement);
+  format_ = now.format;
+  written_.clear();
+  for (const RecordEntry& entry : ours) {
+    written_ += RecordLine(entry.oldFile, entry.newFile, entry.oldName,
+                           entry.newName, format_);
+  }
+  return record_->SeekToEnd(&length_, error);
 }
 
 size_t GroupCommit::Name(FileJob* const* jobs, size_t count) {
@@ -89,7 +164,7 @@ bool GroupCommit::Record(FileJob* const* jobs, size_t count) {
   const std::string lines = Lines(jobs, count);
   std::string error;
   if (lines.empty()) return false;
-  if (AppendRecordLines(record_, lines, &lines_, &error)) return true;
+  if (Append(lines, &error)) return true;
   // The way back is not on disk: the originals stay, their copies go.
   for (size_t i = 0; i < count; ++i) {
     if (jobs[i]->ready) Fail(jobs[i], error);
@@ -125,10 +200,13 @@ void GroupCommit::Publish(FileJob* const* jobs, size_t count) {
   if (!renamed) return;
   // The group's lines must name what was written.
   std::string error;
-  if (!CutRecord(record_, lines_, &error) ||
-      !AppendRecordLines(record_, Lines(jobs, count), &lines_, &error)) {
+  if (!CutRecord(record_, lines_, &error)) {
     Abandon(jobs, count, error);
+    return;
   }
+  length_ = lines_;
+  written_.resize(groupWritten_);
+  if (!Append(Lines(jobs, count), &error)) Abandon(jobs, count, error);
 }
 
 void GroupCommit::SyncNames(FileJob* const* jobs, size_t count) {

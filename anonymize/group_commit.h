@@ -15,18 +15,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "key/name_numbers.h"
+#include "key/record_file.h"
 #include "pipeline/file_job.h"
 #include "platform/framework/cfile.h"
 #include "platform/system/durable_file.h"
 
 class GroupCommit {
  public:
-  // `record` is open; `folderHandle` was opened before the first copy was
-  // written to `folder`.
-  GroupCommit(const CString& folder, CFile* record, FolderHandle* folderHandle)
-      : folder_(folder), record_(record), folderHandle_(folderHandle) {}
+  // `record` is open, and holds `contents`; `folderHandle` was opened
+  // before the first copy was written to `folder`.
+  GroupCommit(const CString& folder, CFile* record,
+              const RecordContents& contents, FolderHandle* folderHandle);
 
   // Commits jobs[0], jobs[1], ... of the `count` given, in order, and
   // returns how many it took: all of them, unless a copy's name depends on
@@ -35,6 +37,11 @@ class GroupCommit {
   // one file at a time would have given it. Jobs without a copy pass
   // through. Counts the files that got their copy recorded in `modified`.
   size_t Commit(FileJob* const* jobs, size_t count, int* modified);
+
+  // Whether another program replaced the record, or wrote to it, during
+  // the run: the lines of this run's copies have then been written again
+  // into the file that holds its name, and the run should stop.
+  bool RecordChanged() const { return changed_; }
 
  private:
   // Steps 2 to 6; each takes the jobs that fail out of the group.
@@ -45,7 +52,12 @@ class GroupCommit {
   void DeleteOriginals(FileJob* const* jobs, size_t count, int* modified);
 
   // The group's lines, of the jobs still in it.
-  static std::string Lines(FileJob* const* jobs, size_t count);
+  std::string Lines(FileJob* const* jobs, size_t count) const;
+  // Appends `lines` to the record, as it is now, and keeps them.
+  bool Append(const std::string& lines, std::string* error);
+  // Whether the record is still as the run left it; if not, the run's
+  // lines are written again into the file that now holds its name.
+  bool KeepRecord(std::string* error);
   // Takes a job out of the group with an error line, its copy removed
   // from wherever it is.
   void Fail(FileJob* job, const std::string& reason);
@@ -54,7 +66,13 @@ class GroupCommit {
   void Abandon(FileJob* const* jobs, size_t count, const std::string& reason);
 
   CString folder_;
+  std::string recordPath_;
   CFile* record_;
+  RecordFormat format_;       // how the record's lines are laid out
+  std::uint64_t length_ = 0;  // the record's length as the run left it
+  std::string written_;       // the lines of this run's copies
+  size_t groupWritten_ = 0;   // where the group's lines start there
+  bool changed_ = false;
   FolderHandle* folderHandle_;
   NameNumbers names_;        // new names known to be taken
   std::uint64_t lines_ = 0;  // where the group's lines start in the record

@@ -70,10 +70,11 @@ TEST(Cli, OutputAndExitStatus) {
   noName.patientNamePresence = Presence::kAbsent;
   two.Write("IM2.ima", noName);
   CFile other;
+  RecordContents contents;
   std::string error;
-  ASSERT_EQ(
-      OpenRecordFile(&other, (busy / "anonymous_record.csv").c_str(), &error),
-      RecordOpen::kOpened);
+  ASSERT_EQ(OpenRecordFile(&other, (busy / "anonymous_record.csv").c_str(),
+                           &contents, &error),
+            RecordOpen::kOpened);
   std::filesystem::create_directory(FsPath(dash / "-scans"));
   const std::string cannot =
       "ERROR:Couldn't create/open anonymous_record.csv to store original "

@@ -1,6 +1,7 @@
 #include "key/name_numbers.h"
 
 #include "text/anonymous_name.h"
+#include "text/unicode_text.h"
 
 namespace {
 
@@ -17,12 +18,20 @@ bool NameNumbers::ClaimFirstFree(
   for (int tries = 0; tries < kMaxNameTries; ++tries) {
     const int number = FirstUnknown(key);
     *name = NumberedFileName(anonymousName, extension, number);
-    const PublishResult result = claim(*name);
+    const PublishResult result = reserved_.count(CanonicalText(name->str()))
+                                     ? PublishResult::kNameTaken
+                                     : claim(*name);
     if (result == PublishResult::kFailed) return false;
     Taken(key, number, name->str());
     if (result == PublishResult::kDone) return true;
   }
   return false;
+}
+
+void NameNumbers::Reserve(const std::vector<RecordEntry>& entries) {
+  for (const RecordEntry& entry : entries) {
+    if (entry.Usable()) reserved_.insert(CanonicalText(entry.newFile.str()));
+  }
 }
 
 int NameNumbers::FirstUnknown(const std::string& key) const {

@@ -1,6 +1,8 @@
 // Which numbered new names a run knows to be taken, so that the first free
 // one is found without trying again every name known to exist: a folder of
-// one series gives all its files the same anonymous name.
+// one series gives all its files the same anonymous name. A name a line of
+// the record gives a copy is never given again, whether or not that copy
+// is still in the folder: one copy name, one line.
 #ifndef VEILMARK_KEY_NAME_NUMBERS_H_
 #define VEILMARK_KEY_NAME_NUMBERS_H_
 
@@ -9,12 +11,18 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "key/record_text.h"
 #include "platform/framework/cstring.h"
 #include "platform/system/durable_file.h"
 
 class NameNumbers {
  public:
+  // The copies' names of `entries`, the record's lines, are not to be
+  // given: compared as text, however their characters are composed.
+  void Reserve(const std::vector<RecordEntry>& entries);
+
   // Offers `claim` the numbered names of `anonymousName` and `extension`,
   // from the first not known to be taken, until it claims one (kDone) or
   // fails (kFailed); a name it finds taken (kNameTaken) is remembered. True
@@ -37,6 +45,7 @@ class NameNumbers {
     int next = 1;             // every number below is taken, but for...
     std::set<int> freeBelow;  // ...these
   };
+  std::set<std::string> reserved_;  // canonical text
   std::map<std::string, Numbers> numbers_;
   std::map<std::string, std::pair<std::string, int>> names_;
 };

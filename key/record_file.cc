@@ -1,25 +1,12 @@
 #include "key/record_file.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "platform/system/durable_file.h"
 #include "platform/system/path_separator.h"
-#include "text/anonymous_name.h"
-
-const char kRecordHeader[] =
-    "Original Filename,Anonymous Filename,Original Patient Name,"
-    "Anonymous Patient Name\r\n";
 
 namespace {
-
-// True when the file's last byte ends a line.
-bool EndsWithLineBreak(CFile* record, std::uint64_t length) {
-  char last = 0;
-  return record->ReadAt(length - 1, &last, 1) == 1 && last == '\n';
-}
 
 bool Write(CFile* record, const std::string& bytes, std::string* error) {
   try {
@@ -41,96 +28,6 @@ bool Append(CFile* record, const std::string& bytes, std::uint64_t* start,
   return false;
 }
 
-// Splits `text` into lines of fields as RecordField writes them; a line
-// ends at CR LF, or a lone LF, outside double quotes. Header lines, wherever
-// they stand (a record may have been sorted), and blank lines are no
-// lines of the record. True when `text` ends inside double quotes.
-bool ParseEntries(const std::string& text, std::vector<RecordEntry>* entries) {
-  static const std::string header(kRecordHeader, sizeof kRecordHeader - 3);
-  std::vector<std::string> fields(1);
-  bool quoted = false, wasQuoted = false, strayReturn = false;
-  std::uint64_t begin = 0;
-  int line = 1, firstLine = 1;  // lines as an editor counts them
-  auto endLine = [&](size_t next, size_t breakBytes) {
-    const bool blank =
-        fields.size() == 1 && fields[0].empty() && !wasQuoted && !strayReturn;
-    const bool isHeader = next - breakBytes - begin == header.size() &&
-                          text.compare(begin, header.size(), header) == 0;
-    if (!blank && !isHeader) {
-      RecordEntry entry;
-      entry.begin = begin;
-      entry.end = next;
-      entry.line = firstLine;
-      entry.strayReturn = strayReturn;
-      entry.parsed = fields.size() == 4 && !strayReturn;
-      if (entry.parsed) {
-        entry.oldFile = fields[0];
-        entry.newFile = fields[1];
-        entry.oldName = fields[2];
-        entry.newName = fields[3];
-      }
-      entries->push_back(entry);
-    }
-    fields.assign(1, std::string());
-    wasQuoted = strayReturn = false;
-    begin = next;
-    firstLine = line;
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\n') ++line;
-    if (quoted) {
-      if (c != '"') {
-        fields.back() += c;
-      } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        fields.back() += c;
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"' && fields.back().empty()) {
-      quoted = wasQuoted = true;
-    } else if (c == ',') {
-      fields.emplace_back();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      ++line;
-      ++i;
-      endLine(i + 1, 2);
-    } else if (c == '\n') {
-      endLine(i + 1, 1);
-    } else if (c == '\r') {
-      // Never written outside quotes: an editor's, or damage.
-      strayReturn = true;
-    } else {
-      fields.back() += c;
-    }
-  }
-  if (begin < text.size()) endLine(text.size(), 0);
-  return quoted;
-}
-
-bool ReadAll(const CFile& record, std::string* text, std::string* error) {
-  char piece[65536];
-  for (long got;
-       (got = record.ReadAt(text->size(), piece, sizeof piece)) != 0;) {
-    if (got < 0) {
-      *error = strerror(errno);
-      return false;
-    }
-    text->append(piece, static_cast<size_t>(got));
-  }
-  return true;
-}
-
-// Ends a last line that a crash cut short, so that the next line starts on
-// a line of its own, its fields unquoted.
-bool EndCutLine(CFile* record, std::string* error) {
-  std::string text;
-  std::vector<RecordEntry> entries;
-  return ReadAll(*record, &text, error) &&
-         Write(record, ParseEntries(text, &entries) ? "\"\r\n" : "\r\n", error);
-}
-
 // Opens the record at `path` and locks it. An undo replaces the record by
 // a new file: one that was replaced before it was locked is opened again,
 // so that the lock held is on the file its name gives.
@@ -145,65 +42,130 @@ RecordOpen OpenLocked(CFile* record, LPCTSTR path, UINT flags) {
   return RecordOpen::kBusy;
 }
 
-}  // namespace
-
-bool RecordEntry::Usable() const {
-  auto plain = [](const CString& name) {
-    const std::string& text = name.str();
-    return IsEntryName(text) && text.size() >= 4 &&
-           strcasecmp(text.c_str() + text.size() - 4, ".ima") == 0;
-  };
-  return parsed && plain(oldFile) && plain(newFile);
-}
-
-bool RecordEntry::SameLine(const RecordEntry& other) const {
-  return parsed && other.parsed && oldFile.str() == other.oldFile.str() &&
-         newFile.str() == other.newFile.str() &&
-         oldName.str() == other.oldName.str() &&
-         newName.str() == other.newName.str();
-}
-
-void ParseRecordText(const std::string& text,
-                     std::vector<RecordEntry>* entries) {
-  entries->clear();
-  ParseEntries(text, entries);
-}
-
-bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
-                       std::string* error) {
+// Reads the open record into `contents`; for a run, also how its end must
+// be mended: `ending` gets what a last line needs to end, or stays empty.
+// A last line without a line break that does not parse was cut short by a
+// crash while it was written: its copies never got their names (lines go
+// to the disk before names are given), so it goes.
+bool Read(const CFile& record, RecordContents* contents, std::string* ending,
+          std::string* error) {
   std::string text;
-  if (!ReadAll(record, &text, error)) return false;
-  ParseRecordText(text, entries);
+  if (!ReadRecordText(record, &text, error)) return false;
+  ParseRecordText(text, &contents->entries, &contents->format);
+  contents->length = text.size();
+  contents->cutLine = 0;
+  ending->clear();
+  if (text.empty() || text.back() == '\n') return true;
+  if (!contents->entries.empty() && !contents->entries.back().parsed) {
+    contents->cutLine = contents->entries.back().line;
+    contents->length = contents->entries.back().begin;
+    contents->entries.pop_back();
+    return true;
+  }
+  bool quoted = false;
+  SplitRows(text, contents->format.separator, &quoted);
+  *ending = quoted ? "\"\r\n" : "\r\n";
   return true;
 }
 
-RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error) {
+}  // namespace
+
+bool ReadRecordText(const CFile& record, std::string* text,
+                    std::string* error) {
+  char piece[65536];
+  text->clear();
+  for (long got;
+       (got = record.ReadAt(text->size(), piece, sizeof piece)) != 0;) {
+    if (got < 0) {
+      *error = strerror(errno);
+      return false;
+    }
+    text->append(piece, static_cast<size_t>(got));
+  }
+  return true;
+}
+
+RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, RecordContents* contents,
+                          std::string* error) {
   const RecordOpen opened = OpenLocked(
       record, path,
       CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
   if (opened != RecordOpen::kOpened) return opened;
-  std::uint64_t length = 0;
-  const bool ready =
-      record->SeekToEnd(&length, error) &&
-      (length == 0
-           ? Append(record, kRecordHeader, &length, error)
-           // A line cut short (by a crash of some other
-           // writer) stays on a line of its own.
-           : EndsWithLineBreak(record, length) || EndCutLine(record, error));
+  std::string ending;
+  std::uint64_t at = 0;
+  bool ready = Read(*record, contents, &ending, error);
+  if (ready && contents->length == 0) {
+    ready = Append(record, kRecordHeader, &at, error);
+    contents->length = std::strlen(kRecordHeader);
+  } else if (ready && contents->cutLine > 0) {
+    ready = CutRecord(record, contents->length, error);
+  } else if (ready && !ending.empty()) {
+    ready = Append(record, ending, &at, error);
+    contents->length += ending.size();
+  }
   if (ready) return RecordOpen::kOpened;
   CloseRecordFile(record);
   return RecordOpen::kFailed;
 }
 
-RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path) {
-  return OpenLocked(record, path, CFile::modeReadWrite);
+RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path,
+                              RecordContents* contents, std::string* error) {
+  const RecordOpen opened = OpenLocked(record, path, CFile::modeReadWrite);
+  if (opened != RecordOpen::kOpened) return opened;
+  std::string text;
+  if (!ReadRecordText(*record, &text, error)) {
+    CloseRecordFile(record);
+    return RecordOpen::kFailed;
+  }
+  ParseRecordText(text, &contents->entries, &contents->format);
+  contents->length = text.size();
+  return RecordOpen::kOpened;
+}
+
+RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder,
+                           RecordContents* contents) {
+  if (!EntryExists(path)) {
+    return CanCreateFilesIn(folder) ? RecordOpen::kOpened
+                                    : RecordOpen::kOpenFailed;
+  }
+  CFile record;
+  if (!record.Open(path, CFile::modeReadWrite)) return RecordOpen::kOpenFailed;
+  const bool busy = record.Lock() == CFile::kBusy;
+  std::string ending, error;
+  const bool read = !busy && Read(record, contents, &ending, &error);
+  CloseRecordFile(&record);
+  return busy   ? RecordOpen::kBusy
+         : read ? RecordOpen::kOpened
+                : RecordOpen::kOpenFailed;
+}
+
+const RecordEntry* FirstUnreadable(const std::vector<RecordEntry>& entries) {
+  for (const RecordEntry& entry : entries) {
+    if (!entry.Usable()) return &entry;
+  }
+  return nullptr;
+}
+
+CString UnreadableLine(const RecordEntry& entry) {
+  CString message;
+  message.Format(
+      "Couldn't read line %d of anonymous_record.csv%s", entry.line,
+      entry.strayReturn ? " (a carriage return without a line feed)" : "");
+  return message;
+}
+
+bool RecordUnchanged(const CFile& record, LPCTSTR path, std::uint64_t length) {
+  char beyond = 0;
+  return record.NamedBy(path) &&
+         (length == 0 || record.ReadAt(length - 1, &beyond, 1) == 1) &&
+         record.ReadAt(length, &beyond, 1) == 0;
 }
 
 bool RewriteRecord(const CString& folder, CFile* record,
                    const std::vector<RecordEntry>& entries,
                    const std::vector<bool>& drop, std::string* error) {
   std::string text, kept;
-  if (!ReadAll(*record, &text, error)) return false;
+  if (!ReadRecordText(*record, &text, error)) return false;
   std::uint64_t at = 0;
   for (size_t i = 0; i < entries.size(); ++i) {
     if (!drop[i]) continue;
@@ -241,40 +203,6 @@ bool RewriteRecord(const CString& folder, CFile* record,
   }
   *record = std::move(fresh);
   return true;
-}
-
-RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder) {
-  if (!EntryExists(path)) {
-    return CanCreateFilesIn(folder) ? RecordOpen::kOpened
-                                    : RecordOpen::kOpenFailed;
-  }
-  CFile record;
-  if (!record.Open(path, CFile::modeReadWrite)) return RecordOpen::kOpenFailed;
-  const bool busy = record.Lock() == CFile::kBusy;
-  CloseRecordFile(&record);
-  return busy ? RecordOpen::kBusy : RecordOpen::kOpened;
-}
-
-CString RecordField(const CString& value) {
-  if (value.str().find_first_of(",\"\r\n") == std::string::npos) return value;
-  std::string quoted = "\"";
-  for (char c : value.str()) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  return CString(quoted);
-}
-
-std::string RecordLine(const CString& originalFileName,
-                       const CString& anonymousFileName,
-                       const CString& originalPatientName,
-                       const CString& anonymousPatientName) {
-  CString patientName(static_cast<LPCTSTR>(originalPatientName));
-  return RecordField(originalFileName).str() + "," +
-         RecordField(anonymousFileName).str() + "," +
-         RecordField(patientName).str() + "," +
-         RecordField(anonymousPatientName).str() + "\r\n";
 }
 
 bool AppendRecordLines(CFile* record, const std::string& lines,

@@ -9,35 +9,49 @@
 #include <string>
 #include <vector>
 
+#include "key/record_text.h"
 #include "platform/framework/cfile.h"
 #include "platform/framework/cstring.h"
 
-extern const char kRecordHeader[];
+// What a record holds, as read when it was opened.
+struct RecordContents {
+  std::vector<RecordEntry> entries;
+  RecordFormat format;
+  std::uint64_t length = 0;  // its length once opened
+  // The line a crash cut short at the record's end, taken off (a dry run:
+  // would be), or 0.
+  int cutLine = 0;
+};
 
 enum class RecordOpen { kOpened, kOpenFailed, kBusy, kFailed };
-// Opens the record at `path`, creating it when missing and keeping what
-// earlier runs wrote, and locks it for as long as it stays open. A new or
-// empty record gets the header; later lines follow its last line.
-// kOpenFailed: it cannot be opened; kBusy: another run holds it; kFailed:
-// it cannot be prepared, the reason in `error`.
-RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, std::string* error);
+
+// Opens the record at `path` for a run, creating it when missing and
+// keeping what earlier runs wrote, reads it into `contents` and locks it
+// for as long as it stays open. A new or empty record gets the header;
+// later lines follow its last line, and a last line that a crash cut short
+// (no line break, too few fields) is taken off. kOpenFailed: it cannot be
+// opened; kBusy: another run holds it; kFailed: it cannot be read or
+// prepared, the reason in `error`.
+RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, RecordContents* contents,
+                          std::string* error);
 
 // What OpenRecordFile would give, found without creating, changing or
-// keeping a lock on anything: kOpened, kOpenFailed or kBusy. `folder` is
-// where the record would be created.
-RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder);
+// keeping a lock on anything: kOpened, kOpenFailed or kBusy, with the
+// record's contents as OpenRecordFile would leave them. `folder` is where
+// the record would be created.
+RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder,
+                           RecordContents* contents);
 
 // Opens the record at `path`, which must exist, and locks it as
-// OpenRecordFile does, without writing anything. kOpenFailed when there is
-// none.
-RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path);
+// OpenRecordFile does, without writing anything, and reads it. kOpenFailed
+// when there is none.
+RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path,
+                              RecordContents* contents, std::string* error);
 
-// One line of the record: the four fields, then CR LF. The original
-// patient name goes in up to its first zero byte.
-std::string RecordLine(const CString& originalFileName,
-                       const CString& anonymousFileName,
-                       const CString& originalPatientName,
-                       const CString& anonymousPatientName);
+// The first line of `entries` that a run cannot rely on, or null.
+const RecordEntry* FirstUnreadable(const std::vector<RecordEntry>& entries);
+// "Couldn't read line N of anonymous_record.csv", with why when known.
+CString UnreadableLine(const RecordEntry& entry);
 
 // Appends `lines` and forces them to the disk; `start` gets the offset they
 // start at. On failure nothing of them stays in the file and `error` holds
@@ -53,31 +67,12 @@ bool CutRecord(CFile* record, std::uint64_t length,
 // when what was written may be lost.
 bool CloseRecordFile(CFile* record, std::string* error = nullptr);
 
-// One line of the record after its header.
-struct RecordEntry {
-  std::uint64_t begin = 0;   // where it starts in the file
-  std::uint64_t end = 0;     // where the next starts
-  int line = 0;              // the line it starts on, counted from 1
-  bool parsed = false;       // it holds the four fields
-  bool strayReturn = false;  // it holds a CR without LF outside quotes
-  CString oldFile, newFile, oldName, newName;
+// The whole text of the open record.
+bool ReadRecordText(const CFile& record, std::string* text, std::string* error);
 
-  // It parsed, and both its file names are plain ".ima" names of the
-  // folder itself: what a record says is input like any other.
-  bool Usable() const;
-  // Both parsed, and hold the same four fields.
-  bool SameLine(const RecordEntry& other) const;
-};
-
-// The lines of a record's text, in order: every line but blank ones and
-// those that are the header, wherever it stands.
-void ParseRecordText(const std::string& text,
-                     std::vector<RecordEntry>* entries);
-
-// The lines of the open record, as ParseRecordText gives them; false with
-// the reason in `error` when it cannot be read.
-bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
-                       std::string* error);
+// Whether `path` still names the file `record` holds, `length` bytes long:
+// no other program replaced it or wrote to it since.
+bool RecordUnchanged(const CFile& record, LPCTSTR path, std::uint64_t length);
 
 // Writes the record anew without the lines of `entries` (as read from it)
 // that `drop` marks: into a new file of `folder` with the record's access,
@@ -87,9 +82,5 @@ bool ReadRecordEntries(const CFile& record, std::vector<RecordEntry>* entries,
 bool RewriteRecord(const CString& folder, CFile* record,
                    const std::vector<RecordEntry>& entries,
                    const std::vector<bool>& drop, std::string* error);
-
-// A field as it is written: byte for byte, or in double quotes with its
-// quotes doubled when it holds a comma, a double quote, CR or LF.
-CString RecordField(const CString& value);
 
 #endif  // VEILMARK_KEY_RECORD_FILE_H_

@@ -12,6 +12,7 @@
 #include "platform/system/large_stack.h"
 #include "platform/system/path_separator.h"
 #include "text/dataset_text.h"
+#include "text/unicode_text.h"
 
 bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
                   SourceFile* original, const std::string& copyPath) {
@@ -46,11 +47,11 @@ bool FindRecordedCopies(const CString& folder,
   // The last line of each copy's name.
   std::map<std::string, const RecordEntry*> recorded;
   for (const RecordEntry& entry : entries) {
-    if (entry.Usable()) recorded[entry.newFile.str()] = &entry;
+    if (entry.Usable()) recorded[CanonicalText(entry.newFile.str())] = &entry;
   }
   std::vector<std::pair<size_t, const RecordEntry*>> candidates;
   for (size_t i = 0; i < names.size(); ++i) {
-    const auto found = recorded.find(names[i].str());
+    const auto found = recorded.find(CanonicalText(names[i].str()));
     if (found != recorded.end()) candidates.emplace_back(i, found->second);
   }
   if (candidates.empty()) return true;

@@ -26,7 +26,8 @@ bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
 bool IsCopyOf(const std::string& path, const RecordEntry& entry);
 
 // For each of `names`, the folder's "*.ima" entries, whether it is a copy
-// that `entries`, the record's lines, tell of, still as its line says
+// that `entries`, the record's lines, tell of (its name the same text as
+// theirs), still as its line says
 // (IsCopyOf), each read as far as its patient name, `workers` at a time.
 // False when they could not all be looked at (no thread to be had).
 bool FindRecordedCopies(const CString& folder,

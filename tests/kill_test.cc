@@ -157,6 +157,48 @@ TEST(Kill, AnUndoIsFinishedByTheNextUndo) {
   }
 }
 
+// An undo stopped before it put any copy aside, or after it put some,
+// then, or after a run, every copy left in the folder handed on: a line
+// goes only for a copy the stopped undo put aside itself, and whatever
+// runs next finishes that undo and keeps no evidence of it.
+TEST(Kill, AnUndoStoppedShortDropsOnlyTheLinesOfCopiesItTookAway) {
+  ScratchFolder original;
+  WriteOriginals(&original);
+  for (const char* step :
+       {"kill:write@anonymous_record.undo:1", "kill:rename@.undone:3"}) {
+    for (bool runFirst : {false, true}) {
+      SCOPED_TRACE(std::string(step) + (runFirst ? ", then a run" : ""));
+      ScratchFolder folder, elsewhere;
+      folder.CopyFrom(original);
+      ASSERT_EQ(Stopped(folder, ""), 0);
+      EXPECT_EQ(Stopped(folder, step, true), kKilled);
+      if (runFirst) {
+        EXPECT_EQ(Stopped(folder, ""), 0);
+      }
+      std::set<std::string> moved;
+      for (const std::string& name : Names(folder.path(), true)) {
+        if (name.compare(0, 4, "ANON") != 0) continue;
+        std::filesystem::rename(FsPath(folder / name),
+                                FsPath(elsewhere / name));
+        moved.insert(name);
+      }
+      Rows handedOn;
+      for (const auto& row : ReadRecord(folder)) {
+        if (!row.empty() && moved.count(row[1])) handedOn.push_back(row);
+      }
+      ASSERT_FALSE(handedOn.empty());
+      EXPECT_EQ(Stopped(folder, "", true), 1);
+      const Rows after = ReadRecord(folder);
+      EXPECT_EQ(after, handedOn);
+      for (const std::string& name : folder.Names()) {
+        EXPECT_TRUE(name.compare(0, 4, "ANON") != 0 &&
+                    name.find("undo") == std::string::npos)
+            << name;
+      }
+    }
+  }
+}
+
 // Copies handed on (moved out of the folder) after a kill: the next run
 // keeps their lines, the only key to them, however many temporary files
 // the kill left, and takes up again the originals still there.

@@ -278,7 +278,8 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
 TEST(Run, WhatCannotBeWrittenKeepsTheOriginal) {
   ScratchFolder folder;
   // An earlier record far larger than the files.
-  const std::string earlier = kHeader + std::string(200000, 'x') + "\r\n";
+  const std::string earlier =
+      kHeader + "IM0.ima,ANONX.ima," + std::string(200000, 'x') + ",ANONX\r\n";
   WriteBytes(folder / "anonymous_record.csv", earlier);
   folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
   folder.Write("IM2.ima", Patient("SMITH^ANN", "20070802", 256 * 1024));
@@ -300,6 +301,46 @@ TEST(Run, WhatCannotBeWrittenKeepsTheOriginal) {
   EXPECT_EQ(folder.Names(),
             (Strings{"IM1.ima", "IM2.ima", "anonymous_record.csv"}));
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), earlier);
+}
+
+// The record opened in an editor during a run and saved back, as a new
+// file put in its place or over its own bytes, each losing the lines the
+// run wrote after the editor read it: the run notices before its next
+// line, writes each line of its copies into the record the name now gives
+// once more, and stops.
+TEST(Run, ARecordChangedDuringARunKeepsEveryLine) {
+  for (bool inPlace : {false, true}) {
+    SCOPED_TRACE(inPlace ? "saved in place" : "replaced");
+    ScratchFolder folder;
+    for (int i = 1; i <= 3; ++i) {
+      folder.Write("IM" + std::to_string(i) + ".ima",
+                   Patient("DOE^JOHN", "2007080" + std::to_string(i)));
+    }
+    const std::string record = folder / "anonymous_record.csv";
+    Promise promise(folder.path());
+    std::string log;
+    {
+      faults::Scope scope(faults::At(faults::Op::kRename, "ANON", [&] {
+        const std::string saved = inPlace ? kHeader : ReadBytes(record);
+        if (inPlace) return WriteBytes(record, saved);
+        WriteBytes(record + ".new", saved);
+        std::filesystem::rename(FsPath(record + ".new"), FsPath(record));
+      }));
+      log = RunOver(folder, Options(1));
+    }
+    EXPECT_EQ(log,
+              "Anonymizing file: IM1.ima\r\nAnonymizing file: IM2.ima\r\n"
+              "ERROR:anonymous_record.csv was changed by another program "
+              "during the run; this run's lines were written to it again, and "
+              "the run stopped: FOLDER/anonymous_record.csv\r\n"
+              "Stopped: 1 file(s) not taken up.\r\n"
+              "Done. 2 file(s) modified.\r\n");
+    EXPECT_EQ(promise.Broken(), std::vector<std::string>{});
+    Rows rows = ReadRecord(folder);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][1], "ANONDN20070801.ima");
+    EXPECT_EQ(rows[1][1], "ANONDN20070802.ima");
+  }
 }
 
 TEST(Run, SameOutputAtAnyNumberOfJobs) {
@@ -331,10 +372,11 @@ TEST(Run, OneRunPerFolderClearsWhatAKilledOneLeft) {
   WriteBytes(folder / ".veilmark-Ab3dE9.tmp", "partial copy");
   WriteBytes(folder / ".veilmark-Ab3dE9.tmp.keep", "not ours");
   CFile other;
+  RecordContents contents;
   std::string error;
-  ASSERT_EQ(
-      OpenRecordFile(&other, (folder / "anonymous_record.csv").c_str(), &error),
-      RecordOpen::kOpened);
+  ASSERT_EQ(OpenRecordFile(&other, (folder / "anonymous_record.csv").c_str(),
+                           &contents, &error),
+            RecordOpen::kOpened);
   const std::string busy = "ERROR:Another run is using this folder: FOLDER\r\n";
   EXPECT_EQ(RunOver(folder), busy);
   EXPECT_EQ(RunOver(folder, Options(0, true)), busy);
@@ -394,7 +436,7 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
             "ANONDN20070802.ima)\r\n"
             "ERROR:Couldn't delete old file: FOLDER/IM3.ima\r\n"
             "Anonymizing file: IM1.ima\r\n  -> ANONDN20070801_2.ima\r\n"
-            "Anonymizing file: IM4.ima\r\n  -> ANONDN20070804.ima\r\n"
+            "Anonymizing file: IM4.ima\r\n  -> ANONDN20070804_2.ima\r\n"
             "Left 3 file(s) that an earlier run anonymized.\r\n"
             "Dry run: 2 file(s) would be modified.\r\n");
   EXPECT_EQ(Snapshot(folder), before);
@@ -501,11 +543,14 @@ TEST(Run, AnUndoGivesBackEveryOriginal) {
 // What an undo cannot take back stays, with its line and an error line: a
 // name another file took since, a copy gone (handed on, its original's name
 // since reused for a new scan of the same patient) or changed, a line that
-// does not parse. An original put back by an undo that was stopped is
-// known; a read-only copy beside it says so once.
+// does not parse, two lines that name one copy (a name given again after
+// its copy was handed on, by a version before this one, or a line added by
+// hand). An original put back by an undo that was stopped is known; a
+// read-only copy beside it says so once. An undo's evidence that is no
+// file of ours stops it before anything changes.
 TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
   ScratchFolder folder;
-  for (int i = 1; i <= 6; ++i) {
+  for (int i = 1; i <= 7; ++i) {
     Fixture fixture = Patient("DOE^JOHN", "2007080" + std::to_string(i));
     fixture.sopInstanceUid = "1.2.3." + std::to_string(i);
     folder.Write("IM" + std::to_string(i) + ".ima", fixture);
@@ -524,10 +569,17 @@ TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
   WriteBytes(folder / "anonymous_record.csv",
              ReadBytes(folder / "anonymous_record.csv") +
                  "no,line\r\n../IM9.ima,../ANONDN20070809.ima,DOE^JOHN,"
-                 "ANONDN20070809\r\n");
+                 "ANONDN20070809\r\nIM8.ima,ANONDN20070807.ima,DEAN^JOHN,"
+                 "ANONDN20070807\r\n");
+  const std::string shared =
+      "Restoring file: ANONDN20070807.ima\r\n"
+      "ERROR:Lines 8 and 11 of anonymous_record.csv name the same anonymous "
+      "file, so none of them is undone: FOLDER/ANONDN20070807.ima\r\n";
   const std::string expected =
-      "ERROR:Couldn't read line 9 of anonymous_record.csv\r\n"
-      "ERROR:Couldn't read line 8 of anonymous_record.csv\r\n"
+      shared +
+      "ERROR:Couldn't read line 10 of anonymous_record.csv\r\n"
+      "ERROR:Couldn't read line 9 of anonymous_record.csv\r\n" +
+      shared +
       "Restoring file: ANONDN20070806.ima\r\n"
       "ERROR:Couldn't delete old file: FOLDER/ANONDN20070806.ima\r\n"
       "Restoring file: ANONDN20070805.ima\r\n"
@@ -553,59 +605,112 @@ TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
             preview + "Dry run: 1 file(s) would be restored.\r\n");
   EXPECT_EQ(RunOver(folder, Options(1, false, true), &result),
             expected + "Done. 1 file(s) restored.\r\n");
-  EXPECT_EQ(result.failed, 7);
-  EXPECT_EQ(dry.failed, 7);
-  EXPECT_EQ(folder.Names(), (Strings{"ANONDN20070801.ima", "ANONDN20070803.ima",
-                                     "ANONDN20070804.ima", "ANONDN20070806.ima",
-                                     "IM1.ima", "IM2.ima", "IM4.ima", "IM5.ima",
-                                     "IM6.ima", "anonymous_record.csv"}));
+  EXPECT_EQ(result.failed, 9);
+  EXPECT_EQ(dry.failed, 9);
+  EXPECT_EQ(
+      folder.Names(),
+      (Strings{"ANONDN20070801.ima", "ANONDN20070803.ima", "ANONDN20070804.ima",
+               "ANONDN20070806.ima", "ANONDN20070807.ima", "IM1.ima", "IM2.ima",
+               "IM4.ima", "IM5.ima", "IM6.ima", "anonymous_record.csv"}));
   EXPECT_EQ(ReadBytes(folder / "IM5.ima"), putBack);
   EXPECT_EQ(StoredPatientName(folder / "IM2.ima"), "DOE^JOHN");
   // Every line stays but the one undone.
   Rows rows = ReadRecord(folder);
-  ASSERT_EQ(rows.size(), 7u);
+  ASSERT_EQ(rows.size(), 9u);
   EXPECT_EQ(rows[1][1], "ANONDN20070802.ima");
-  EXPECT_TRUE(rows[5].empty());
-  EXPECT_EQ(rows[6][0], "../IM9.ima");
+  EXPECT_TRUE(rows[6].empty());
+  EXPECT_EQ(rows[7][0], "../IM9.ima");
+  EXPECT_EQ(rows[8][2], "DEAN^JOHN");
+
+  const std::string evidence = folder / "anonymous_record.undo";
+  std::filesystem::create_directory(FsPath(evidence));
+  const std::string before = Snapshot(folder);
+  for (bool dryRun : {true, false}) {
+    EXPECT_EQ(RunOver(folder, Options(1, dryRun, true), &result),
+              "ERROR:anonymous_record.undo is not a regular file: "
+              "FOLDER/anonymous_record.undo\r\n");
+    EXPECT_FALSE(result.started);
+  }
+  EXPECT_EQ(Snapshot(folder), before);
 }
 
-// A record opened in a spreadsheet or an editor: its header gone or moved
-// by sorting, a line twice, blank lines at its end, a carriage return of
-// its own. Each is read as it is, or the line is refused by its number,
-// and the dry undo says exactly what the undo then does.
-TEST(Run, AnUndoReadsADamagedRecordOrNamesTheLine) {
+// The record lines of `lines` (header first) as a spreadsheet saves them
+// back: ';' between fields, a column of notes, the columns in another
+// order, CR CR LF, the names in the same bytes.
+std::string SavedBySpreadsheet(const std::vector<std::string>& lines) {
+  RecordFormat format;
+  format.separator = ';';
+  format.columns = 5;
+  const int order[4] = {1, 0, 4, 3};
+  std::copy(order, order + 4, format.field);
+  std::string text =
+      "Anonymous Filename;Original Filename;Notes;Anonymous Patient "
+      "Name;Original Patient Name\r\r\n";
+  std::vector<RecordEntry> entries;
+  ParseRecordText(lines[1] + lines[2] + lines[3], &entries);
+  for (const RecordEntry& e : entries) {
+    const std::string line =
+        RecordLine(e.oldFile, e.newFile, e.oldName, e.newName, format);
+    text += line.substr(0, line.size() - 2) + "\r\r\n";
+  }
+  return text;
+}
+
+// A record opened in a spreadsheet or an editor and saved back: its header
+// gone or moved by sorting, a line twice, blank lines, a byte order mark,
+// every field quoted, another separator and layout. A run reads it whole
+// and leaves the copies it names alone, or refuses the folder by the line
+// it cannot read, changing nothing; the undo reads it too, or refuses
+// that line alone; and the dry runs say exactly what the runs then do.
+TEST(Run, ARecordSavedBackIsReadOrTheLineNamed) {
+  using Lines = std::vector<std::string>;
+  const std::string bom = "\xEF\xBB\xBF";
   const struct {
     const char* label;
-    std::function<std::string(const std::vector<std::string>&)> damage;
+    std::function<std::string(const Lines&)> damage;
     const char* error;  // the undo's only error line, if any
   } cases[] = {
       {"no header",
-       [](const std::vector<std::string>& lines) {
-         return lines[1] + lines[2] + lines[3];
-       },
+       [](const Lines& lines) { return lines[1] + lines[2] + lines[3]; },
        nullptr},
       {"sorted",
-       [](const std::vector<std::string>& lines) {
+       [](const Lines& lines) {
          return lines[1] + lines[2] + lines[0] + lines[3];
        },
        nullptr},
       {"a line twice",
-       [](const std::vector<std::string>& lines) {
+       [](const Lines& lines) {
          return lines[0] + lines[1] + lines[2] + lines[1] + lines[3];
        },
        nullptr},
       {"blank lines at the end",
-       [](const std::vector<std::string>& lines) {
+       [](const Lines& lines) {
          return lines[0] + lines[1] + lines[2] + lines[3] + "\r\n\r\n\n";
        },
        nullptr},
+      {"a byte order mark",
+       [&](const Lines& lines) {
+         return bom + lines[0] + lines[1] + lines[2] + lines[3];
+       },
+       nullptr},
+      {"UTF-8 without the header",
+       [&](const Lines& lines) { return bom + lines[1] + lines[2] + lines[3]; },
+       nullptr},
+      {"a quoted header",
+       [](const Lines& lines) {
+         return "\"Original Filename\",\"Anonymous Filename\",\"Original "
+                "Patient Name\",\"Anonymous Patient Name\"\r\n" +
+                lines[1] + lines[2] + lines[3];
+       },
+       nullptr},
+      {"a spreadsheet's layout", SavedBySpreadsheet, nullptr},
       {"a stray carriage return",
-       [](const std::vector<std::string>& lines) {
-         return lines[0] + lines[1] + lines[2].substr(0, lines[2].size() - 2) +
-                "\r\r\n" + lines[3];
+       [](const Lines& lines) {
+         return lines[0] + lines[1] + "IM2.ima\r" + lines[2].substr(7) +
+                lines[3];
        },
        "ERROR:Couldn't read line 3 of anonymous_record.csv (a carriage return "
-       "without a line feed)\r\n"},
+       "without a line feed)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -625,6 +730,20 @@ TEST(Run, AnUndoReadsADamagedRecordOrNamesTheLine) {
     }
     ASSERT_EQ(lines.size(), 4u);
     WriteBytes(folder / "anonymous_record.csv", c.damage(lines));
+
+    const std::string snapshot = Snapshot(folder);
+    RunResult rerun;
+    const std::string again =
+        c.error ? std::string(c.error) + ", so no file was taken up: FOLDER\r\n"
+                : "Left 3 file(s) that an earlier run anonymized.\r\n";
+    EXPECT_EQ(
+        RunOver(folder, Options(0, true)),
+        again + (c.error ? "" : "Dry run: 0 file(s) would be modified.\r\n"));
+    EXPECT_EQ(RunOver(folder, RunOptions(), &rerun),
+              again + (c.error ? "" : "Done. 0 file(s) modified.\r\n"));
+    EXPECT_EQ(rerun.started, !c.error);
+    EXPECT_EQ(Snapshot(folder), snapshot);
+
     RunResult dry, result;
     std::string preview = RunOver(folder, Options(0, true, true), &dry);
     const std::string log = RunOver(folder, Options(0, false, true), &result);
@@ -699,56 +818,98 @@ TEST(Run, EveryEncodingKeepsEveryElementButThePatientName) {
 
 // Names beyond ASCII, in the character sets scanners write and with the
 // element in other value representations: the anonymous name is made of
-// whole characters and written in the file's own character set, the file
-// name and the record are UTF-8, and an undo gives back every name byte for
-// byte, a record line of an earlier version (its bytes as stored) too.
+// whole characters (a base with its marks) and written in the file's own
+// character set, the value ending in the sets its first term declares;
+// the file name and the record are UTF-8, and an undo gives back every
+// name byte for byte, or where escape sequences that change nothing stood
+// otherwise, the same text; a record line of an earlier version (its bytes
+// as stored) too. A folder whose names were decomposed on the way runs and
+// undoes as it was.
 TEST(Run, EveryNameInItsOwnCharacterSet) {
   const std::string date = "20070801";
   struct Case {
     const char* charset;
     std::string name;  // as stored
     DcmEVR vr;
-    std::string anonymous;  // UTF-8
+    std::string anonymous;  // UTF-8, without the date
     std::string stored;     // the copy's patient name, as stored
     std::string recorded;   // the record's original patient name
+    std::string restored;   // after an undo, when not `name`
   };
   std::vector<Case> cases = {
       {"ISO_IR 192", "M\xc3\xbcller^Zo\xc3\xab", EVR_PN, "ANONM\xc3\xab",
-       "ANONM\xc3\xab", "M\xc3\xbcller^Zo\xc3\xab"},
+       "ANONM\xc3\xab" + date, "M\xc3\xbcller^Zo\xc3\xab", ""},
       {"ISO_IR 192", "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa", EVR_PN,
        "ANON\xc3\x85"
        "a",
        "ANON\xc3\x85"
-       "a",
-       "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa"},
+       "a" +
+           date,
+       "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa", ""},
+      // Decomposed: the last character is the e with its diaeresis.
+      {"ISO_IR 192", "Zoe\xcc\x88", EVR_PN, "ANONZe\xcc\x88",
+       "ANONZe\xcc\x88" + date, "Zoe\xcc\x88", ""},
+      // Thai: a consonant with a vowel and a tone mark above it.
+      {"ISO_IR 166", "\xca\xc1\xc8\xd1\xa1\xb4\xd4\xec", EVR_PN,
+       "ANON\xe0\xb8\xaa\xe0\xb8\x94\xe0\xb8\xb4\xe0\xb9\x8c",
+       "ANON\xca\xb4\xd4\xec" + date,
+       "\xe0\xb8\xaa\xe0\xb8\xa1\xe0\xb8\xa8\xe0\xb8\xb1\xe0\xb8\x81"
+       "\xe0\xb8\x94\xe0\xb8\xb4\xe0\xb9\x8c",
+       ""},
       {"ISO_IR 100",
        "\xd1\xfa\xf1"
        "ez^Jos\xe9",
-       EVR_PN, "ANON\xc3\x91\xc3\xa9", "ANON\xd1\xe9",
+       EVR_PN, "ANON\xc3\x91\xc3\xa9", "ANON\xd1\xe9" + date,
        "\xc3\x91\xc3\xba\xc3\xb1"
-       "ez^Jos\xc3\xa9"},
+       "ez^Jos\xc3\xa9",
+       ""},
+      {"ISO_IR 203", "\xa6koda^Zo\xeb", EVR_PN, "ANON\xc5\xa0\xc3\xab",
+       "ANON\xa6\xeb" + date, "\xc5\xa0koda^Zo\xc3\xab", ""},
+      // Greek beside Latin-1, as the standard writes it: G1 back to
+      // Latin-1 at the end; and left at Greek, which the copy's name and an
+      // undo end in Latin-1 all the same.
+      {"ISO 2022 IR 100\\ISO 2022 IR 126",
+       "Dionysios=\x1b-F\xc4\xe9\xef\xed\xf5\xf3\xe9\xef\xf2\x1b-A", EVR_PN,
+       "ANOND\xcf\x82", "ANOND\x1b-F\xf2" + date + "\x1b-A",
+       "Dionysios=\xce\x94\xce\xb9\xce\xbf\xce\xbd\xcf\x85\xcf\x83\xce"
+       "\xb9\xce\xbf\xcf\x82",
+       ""},
+      {"ISO 2022 IR 100\\ISO 2022 IR 126", "Zo\xeb=\x1b-F\xc4", EVR_PN,
+       "ANONZ\xce\x94", "ANONZ\x1b-F\xc4" + date + "\x1b-A",
+       "Zo\xc3\xab=\xce\x94", "Zo\xeb=\x1b-F\xc4\x1b-A"},
       {"\\ISO 2022 IR 87",
        "Yamada^Tarou=\x1b$B;3ED\x1b(B^\x1b$BB@O:\x1b(B=\x1b$B$d$^$@\x1b(B^"
        "\x1b$B$?$m$&\x1b(B",
-       EVR_PN, "ANONY\xe3\x81\x86", "ANONY\x1b$B$&\x1b(B",
+       EVR_PN, "ANONY\xe3\x81\x86", "ANONY\x1b$B$&\x1b(B" + date,
        "Yamada^Tarou=\xe5\xb1\xb1\xe7\x94\xb0^\xe5\xa4\xaa\xe9\x83\x8e="
        "\xe3\x82\x84\xe3\x81\xbe\xe3\x81\xa0^\xe3\x81\x9f\xe3\x82\x8d\xe3\x81"
-       "\x86"},
+       "\x86",
+       ""},
+      // An escape sequence that changes nothing.
+      {"\\ISO 2022 IR 87", "\x1b(BDOE^JOHN", EVR_PN, "ANONDN", "ANONDN" + date,
+       "DOE^JOHN", "DOE^JOHN"},
       {"GB18030", "Wang^XiaoDong=\xcd\xf5^\xd0\xa1\xb6\xab", EVR_PN,
-       "ANONW\xe4\xb8\x9c", "ANONW\xb6\xab",
-       "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe4\xb8\x9c"},
+       "ANONW\xe4\xb8\x9c", "ANONW\xb6\xab" + date,
+       "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe4\xb8\x9c", ""},
       {"\\ISO 2022 IR 149",
        "Hong^Gildong=\x1b$)C\xfb\xf3^\x1b$)C\xd1\xce\xd4\xd7=\x1b$)C\xc8\xab^"
        "\x1b$)C\xb1\xe6\xb5\xbf",
-       EVR_PN, "ANONH\xeb\x8f\x99", "ANONH\x1b$)C\xb5\xbf",
+       EVR_PN, "ANONH\xeb\x8f\x99", "ANONH\x1b$)C\xb5\xbf" + date,
        "Hong^Gildong=\xe6\xb4\xaa^\xe5\x90\x89\xe6\xb4\x9e=\xed\x99\x8d^"
-       "\xea\xb8\xb8\xeb\x8f\x99"},
+       "\xea\xb8\xb8\xeb\x8f\x99",
+       ""},
+      // As Korean systems write it: the default set invoked again before
+      // the padding, where it already was.
+      {"\\ISO 2022 IR 149", "\x1b$)C\xc8\xab\xb1\xe6\xb5\xbf\x1b(B", EVR_PN,
+       "ANON\xed\x99\x8d\xeb\x8f\x99", "ANON\x1b$)C\xc8\xab\xb5\xbf" + date,
+       "\xed\x99\x8d\xea\xb8\xb8\xeb\x8f\x99",
+       "\x1b$)C\xc8\xab\xb1\xe6\xb5\xbf"},
       // Written by systems that did not know the element (UN), or by
       // mistake in another text VR: read as the text it holds.
-      {"", "Lastname^Firstname", EVR_UN, "ANONLe", "ANONLe",
-       "Lastname^Firstname"},
-      {"ISO_IR 100", "M\xfcller^Hans", EVR_LO, "ANONMs", "ANONMs",
-       "M\xc3\xbcller^Hans"},
+      {"", "Lastname^Firstname", EVR_UN, "ANONLe", "ANONLe" + date,
+       "Lastname^Firstname", ""},
+      {"ISO_IR 100", "M\xfcller^Hans", EVR_LO, "ANONMs", "ANONMs" + date,
+       "M\xc3\xbcller^Hans", ""},
   };
   if (!SystemHasGb18030()) {
     cases.erase(std::remove_if(cases.begin(), cases.end(),
@@ -757,6 +918,10 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
                                }),
                 cases.end());
   }
+  // Listed in the order of the cases.
+  auto Im = [](size_t i) {
+    return "IM" + std::string(i < 10, '0') + std::to_string(i) + ".ima";
+  };
   ScratchFolder folder;
   std::map<std::string, std::string> before;
   for (size_t i = 0; i < cases.size(); ++i) {
@@ -764,12 +929,13 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
     fixture.specificCharacterSet = cases[i].charset;
     fixture.patientNameVr = cases[i].vr;
     if (cases[i].vr == EVR_UN) fixture.studyDateVr = EVR_UN;
-    const std::string file = "IM" + std::to_string(i) + ".ima";
+    const std::string file = Im(i);
     folder.Write(file, fixture);
     before[file] = DatasetWithoutPatientName(folder / file);
   }
-  // What cannot be read as text, written in the file's character set, or
-  // recorded so that it comes back exactly, is left as it is.
+  // What cannot be read as text or written in the file's character set is
+  // left as it is; so are escape sequences where the character set allows
+  // none.
   const struct {
     const char* charset;
     std::string name;
@@ -783,8 +949,10 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
        "character set (ISO_IR 192)"},
       {"ISO_IR 999", "M\xfcller",
        "Patient name is not text in the file's character set (ISO_IR 999)"},
-      {"\\ISO 2022 IR 87", "\x1b(BDOE^JOHN",
-       "Patient name can't be recorded exactly"},
+      {"ISO_IR 192", "\x1b$BDOE^JOHN",
+       "Patient name is not text in the file's character set (ISO_IR 192)"},
+      {"ISO_IR 100", "DOE^JOHN\x1b-A",
+       "Patient name is not text in the file's character set (ISO_IR 100)"},
   };
   std::string errors;
   for (size_t i = 0; i < std::size(refused); ++i) {
@@ -795,38 +963,57 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
     errors += "Anonymizing file: " + file + "\r\nERROR:" + refused[i].message +
               ": FOLDER/" + file + "\r\n";
   }
-  // A copy and line as an earlier version left them: the bytes recorded.
+  // Copies and lines as an earlier version left them: the bytes recorded,
+  // ISO 2022 escape sequences among them.
+  const std::string jis = "\x1b$B;3ED\x1b(B^\x1b$BB@O:\x1b(B";
   folder.Write("ANONMX20070803.ima", Patient("ANONMX20070803", "20070803"));
+  Fixture earlier = Patient("ANON\x1b$B;3\x1b(B:20070804", "20070804");
+  earlier.specificCharacterSet = "\\ISO 2022 IR 87";
+  folder.Write("ANONJ20070804.ima", earlier);
   WriteBytes(folder / "anonymous_record.csv",
-             kHeader + "OLD.ima,ANONMX20070803.ima,M\xfc^X,ANONMX20070803\r\n");
+             kHeader + "OLD.ima,ANONMX20070803.ima,M\xfc^X,ANONMX20070803\r\n" +
+                 "OLD87.ima,ANONJ20070804.ima," + jis +
+                 ",ANON\x1b$B;3\x1b(B:" + "20070804\r\n");
   const Promise promise(folder.path());
 
   const std::string log = RunOver(folder);
   EXPECT_PRED_FORMAT2(testing::IsSubstring, errors, log);
   Rows rows = ReadRecord(folder);
-  ASSERT_EQ(rows.size(), cases.size() + 1);
+  ASSERT_EQ(rows.size(), cases.size() + 2);
   for (size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.recorded);
     const std::string file = c.anonymous + date + ".ima";
-    EXPECT_EQ(StoredPatientName(folder / file), c.stored + date);
-    EXPECT_EQ(DatasetWithoutPatientName(folder / file),
-              before["IM" + std::to_string(i) + ".ima"]);
-    EXPECT_EQ(rows[i + 1],
-              (std::vector<std::string>{"IM" + std::to_string(i) + ".ima", file,
-                                        c.recorded, c.anonymous + date}));
+    EXPECT_EQ(StoredPatientName(folder / file), c.stored);
+    EXPECT_EQ(DatasetWithoutPatientName(folder / file), before[Im(i)]);
+    EXPECT_EQ(rows[i + 2], (std::vector<std::string>{Im(i), file, c.recorded,
+                                                     c.anonymous + date}));
   }
-  EXPECT_EQ(
-      promise.UntouchedOriginals(),
-      (Strings{"ANONMX20070803.ima", "X0.ima", "X1.ima", "X2.ima", "X3.ima"}));
+  EXPECT_EQ(promise.UntouchedOriginals(),
+            (Strings{"ANONJ20070804.ima", "ANONMX20070803.ima", "X0.ima",
+                     "X1.ima", "X2.ima", "X3.ima", "X4.ima"}));
 
+  // Through a file system that writes names decomposed: a run leaves the
+  // copies alone, and the undo finds them.
+  const std::string composed = "ANONM\xc3\xab" + date + ".ima";
+  const std::string decomposed = "ANONMe\xcc\x88" + date + ".ima";
+  if (IsPossibleName(decomposed)) {
+    std::filesystem::rename(FsPath(folder / composed),
+                            FsPath(folder / decomposed));
+    EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                        "Left " + std::to_string(cases.size() + 2) +
+                            " file(s) that an earlier run anonymized.\r\n"
+                            "Done. 0 file(s) modified.",
+                        RunOver(folder));
+  }
   RunOver(folder, Options(0, false, true));
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), kHeader);
   EXPECT_EQ(StoredPatientName(folder / "OLD.ima"), "M\xfc^X");
+  EXPECT_EQ(StoredPatientName(folder / "OLD87.ima"), jis);
   for (size_t i = 0; i < cases.size(); ++i) {
-    const std::string file = folder / "IM" + std::to_string(i) + ".ima";
-    EXPECT_EQ(StoredPatientName(file), cases[i].name);
-    EXPECT_EQ(DatasetWithoutPatientName(file),
-              before["IM" + std::to_string(i) + ".ima"]);
+    const std::string file = folder / Im(i);
+    EXPECT_EQ(StoredPatientName(file),
+              cases[i].restored.empty() ? cases[i].name : cases[i].restored);
+    EXPECT_EQ(DatasetWithoutPatientName(file), before[Im(i)]);
   }
 }

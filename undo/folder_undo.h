@@ -11,9 +11,11 @@
 #include "pipeline/folder_work.h"
 #include "platform/system/durable_file.h"
 
-// Undoes `entries`, the lines of the record `work` holds locked, in the
-// folder `folderHandle` was opened on before anything was written to it.
+// Undoes the lines of `contents`, the record `work` holds locked as it was
+// read, in the folder `folderHandle` was opened on before anything was
+// written to it. Two different lines that name one anonymous file are
+// refused both: neither can tell which original that file is.
 void UndoFolder(FolderWork* work, FolderHandle* folderHandle,
-                const std::vector<RecordEntry>& entries);
+                const RecordContents& contents);
 
 #endif  // VEILMARK_UNDO_FOLDER_UNDO_H_

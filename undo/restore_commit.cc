@@ -15,7 +15,7 @@ size_t RestoreCommit::Commit(FileJob* const* jobs, size_t count,
     SyncNames(jobs, count);
     Witness(jobs, count);
   }
-  DeleteCopies(jobs, count, restored);
+  TakeCopies(jobs, count, restored);
   return count;
 }
 
@@ -55,28 +55,29 @@ void RestoreCommit::SyncNames(FileJob* const* jobs, size_t count) {
 }
 
 void RestoreCommit::Witness(FileJob* const* jobs, size_t count) {
-  std::vector<RecordEntry> lines;
+  aside_.assign(count, std::string());
+  std::vector<SetAside> lines;
   for (size_t i = 0; i < count; ++i) {
     const FileJob* job = jobs[i];
     if (!job->ready) continue;
-    RecordEntry line;
-    line.parsed = true;
-    line.oldFile = job->newName;
-    line.newFile = job->fileName;
-    line.oldName = job->patientName;
-    line.newName = job->anonymousName;
+    SetAside line;
+    line.name = aside_[i] = evidence_->NextName();
+    line.entry.parsed = true;
+    line.entry.oldFile = job->newName;
+    line.entry.newFile = job->fileName;
+    line.entry.oldName = job->patientName;
+    line.entry.newName = job->anonymousName;
     lines.push_back(line);
   }
-  std::vector<const RecordEntry*> entries;
-  for (const RecordEntry& line : lines) entries.push_back(&line);
   std::string error;
-  if (evidence_->Add(entries, folderHandle_, &error)) return;
+  if (evidence_->Add(lines, folderHandle_, &error)) return;
   // Without the evidence, the copies stay; the originals put back go again.
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready) continue;
-    if (job->named)
+    if (job->named) {
       RemoveFile(folder_.str() + kPathSeparator + job->newName.str());
+    }
     job->AddError("Couldn't write to anonymous_record.undo: %s", error.c_str());
     job->named = job->ready = false;
   }
@@ -92,8 +93,8 @@ void RestoreCommit::Name(FileJob* job, int* restored) {
   ++*restored;
 }
 
-void RestoreCommit::DeleteCopies(FileJob* const* jobs, size_t count,
-                                 int* restored) {
+void RestoreCommit::TakeCopies(FileJob* const* jobs, size_t count,
+                               int* restored) {
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (dryState_ && job->ready) Name(job, restored);
@@ -105,7 +106,10 @@ void RestoreCommit::DeleteCopies(FileJob* const* jobs, size_t count,
         dryState_ && dryState_->Written(job->fileName.str())
             ? true
             : job->source.UnchangedAt(path) &&
-                  (dryState_ ? DeletableFile(path) : DeleteFileA(path));
+                  (dryState_ ? DeletableFile(path)
+                             : SetFileAside(path, (folder_ + kPathSeparator +
+                                                   aside_[i].c_str())) ==
+                                   PublishResult::kDone);
     if (!deleted) {
       job->AddError("Couldn't delete old file: %s", path);
       continue;

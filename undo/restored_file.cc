@@ -5,7 +5,6 @@
 #include "key/recorded_files.h"
 #include "platform/system/durable_file.h"
 #include "platform/system/path_separator.h"
-#include "text/anonymous_name.h"
 #include "text/dataset_text.h"
 
 namespace {
@@ -15,29 +14,6 @@ void NotTheCopy(FileJob* job) {
   job->AddError("Patient name is no longer %s in file: %s",
                 static_cast<LPCTSTR>(job->anonymousName),
                 static_cast<LPCTSTR>(job->fullPath));
-}
-
-// With the copy gone: whether an undo stopped short has already put the
-// original back, which then holds the line's patient name and makes its
-// anonymous name.
-bool OriginalIsBack(const CString& folder, const RecordEntry& entry) {
-  SourceFile source;
-  std::string whole, reason, nameBytes, name, dateBytes, date;
-  DcmFileFormat file;
-  if (!OpenAndLoad(folder.str() + kPathSeparator + entry.oldFile.str(), &source,
-                   &whole, &file, &reason)) {
-    return false;
-  }
-  const DatasetText text(file.getDataset());
-  const bool back =
-      text.FirstValue(DCM_PatientName, &nameBytes, &name) ==
-          DatasetText::kRead &&
-      !name.empty() &&
-      text.FirstValue(DCM_StudyDate, &dateBytes, &date) == DatasetText::kRead &&
-      IsRecordedName(entry.oldName.str(), nameBytes, name) &&
-      MakeAnonymousName(name, date).str() == entry.newName.str();
-  source.ForgetBytes();
-  return back;
 }
 
 // Whether the old name is free, as the folder would be by now in a dry run.
@@ -114,8 +90,7 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 }
 
 void PrepareRestore(const CString& folder, const UndoState* dryState,
-                    const UndoEvidence& evidence, const RecordEntry& entry,
-                    FileJob* job) {
+                    const RecordEntry& entry, FileJob* job) {
   const char* path = job->fullPath;
   CString written;
   if (dryState && dryState->Written(job->fileName.str(), &written)) {
@@ -130,15 +105,6 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
   if (gone || !OpenAndLoad(path, &job->source, &whole, &file, &reason)) {
     job->source.ForgetBytes();
     job->source.Close();
-    if (!gone && !EntryExists(path) && evidence.Holds(entry) &&
-        OriginalIsBack(folder, entry)) {
-      CString line;
-      line.Format("Finishing earlier restore: %s is back",
-                  static_cast<LPCTSTR>(entry.oldFile));
-      job->lines.push_back({false, line});
-      job->lineDone = true;
-      return;
-    }
     job->AddError("Couldn't load file: %s (%s)", path,
                   gone ? "No such file or directory" : reason.c_str());
     return;
@@ -147,7 +113,7 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
   // The name goes back as the record holds it: text in the file's
   // character set, or the bytes an earlier version recorded.
   std::string oldName = job->patientName.str();
-  const bool asText = IsUtf8(oldName);
+  const bool asText = RecordedAsText(oldName);
   if (!HoldsRecordedName(dataset, job->anonymousName.str())) {
     NotTheCopy(job);
   } else if (asText &&

@@ -11,7 +11,6 @@
 
 #include "key/record_file.h"
 #include "pipeline/file_job.h"
-#include "undo/undo_evidence.h"
 
 // What an undo that changes nothing would have done so far: the files it
 // would have written, with the patient name each would hold, and the files
@@ -44,10 +43,8 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 // undone, or to a verified copy of the file with the old patient name in a
 // temporary file (none for a dry run, which `dryState` marks) to be named
 // `job->newName`, or, when an undo stopped short already put the original
-// back, to `inPlace`, or, when that undo's `evidence` shows it also
-// deleted the copy, to `lineDone`. Call it on a large stack.
+// back, to `inPlace`. Call it on a large stack.
 void PrepareRestore(const CString& folder, const UndoState* dryState,
-                    const UndoEvidence& evidence, const RecordEntry& entry,
-                    FileJob* job);
+                    const RecordEntry& entry, FileJob* job);
 
 #endif  // VEILMARK_UNDO_RESTORED_FILE_H_

@@ -12,3 +12,8 @@ bool DeletableFile(LPCSTR path) {
 BOOL DeleteFileA(LPCSTR path) {
   return DeletableFile(path) && ::unlink(path) == 0 ? TRUE : FALSE;
 }
+
+PublishResult SetFileAside(LPCSTR path, LPCSTR to) {
+  return DeletableFile(path) ? PublishNoReplace(path, to)
+                             : PublishResult::kFailed;
+}

@@ -9,3 +9,7 @@ bool DeletableFile(LPCSTR path) { return win32::DeletableEntry(path); }
 BOOL DeleteFileA(LPCSTR path) {
   return win32::DeleteEntry(path) ? TRUE : FALSE;
 }
+
+PublishResult SetFileAside(LPCSTR path, LPCSTR to) {
+  return win32::MoveEntry(path, to);
+}

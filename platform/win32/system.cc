@@ -312,6 +312,17 @@ HANDLE OpenForDeletion(const std::wstring& path) {
       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
+// The identity of the entry at `path` (in the wide form).
+bool IdAt(const std::wstring& path, FileId* id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  HANDLE look = OpenAttributes(path);
+  const bool known =
+      look != kInvalidHandle && GetFileInformationByHandle(look, &info);
+  if (look != kInvalidHandle) CloseHandle(look);
+  if (known) *id = IdOf(info);
+  return known;
+}
+
 }  // namespace
 
 bool DeleteEntry(const std::string& path) {
@@ -321,15 +332,12 @@ bool DeleteEntry(const std::string& path) {
   if (file == kInvalidHandle && GetLastError() == ERROR_SHARING_VIOLATION) {
     // Held as an original by this process, which shares no deletion: let go
     // of it, then delete that very file, whatever took its name meanwhile.
-    BY_HANDLE_FILE_INFORMATION held, opened;
-    HANDLE look = OpenAttributes(wide);
-    const bool known =
-        look != kInvalidHandle && GetFileInformationByHandle(look, &held);
-    if (look != kInvalidHandle) CloseHandle(look);
-    if (!known || !LetGoOfOriginal(IdOf(held))) return false;
+    BY_HANDLE_FILE_INFORMATION opened;
+    FileId held;
+    if (!IdAt(wide, &held) || !LetGoOfOriginal(held)) return false;
     file = OpenForDeletion(wide);
     if (file != kInvalidHandle && (!GetFileInformationByHandle(file, &opened) ||
-                                   !(IdOf(opened) == IdOf(held)))) {
+                                   !(IdOf(opened) == held))) {
       CloseHandle(file);
       return false;
     }
@@ -341,6 +349,35 @@ bool DeleteEntry(const std::string& path) {
                                       sizeof disposition) != 0;
   CloseHandle(file);
   return deleted;
+}
+
+PublishResult MoveEntry(const std::string& path, const std::string& to) {
+  if (!DeletableEntry(path)) return PublishResult::kFailed;
+  const std::wstring from = WidePath(path), target = WidePath(to);
+  auto move = [&] {
+    if (sys::MoveFileExW(from.c_str(), target.c_str(),
+                         MOVEFILE_WRITE_THROUGH)) {
+      return PublishResult::kDone;
+    }
+    const DWORD code = GetLastError();
+    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS
+               ? PublishResult::kNameTaken
+               : PublishResult::kFailed;
+  };
+  const PublishResult moved = move();
+  const DWORD code = GetLastError();
+  if (moved != PublishResult::kFailed ||
+      (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED)) {
+    return moved;
+  }
+  // Held as an original by this process, which shares no deletion: let go
+  // of it, then move it, and make sure it was that very file.
+  FileId held, now;
+  if (!IdAt(from, &held) || !LetGoOfOriginal(held)) return moved;
+  if (move() != PublishResult::kDone) return PublishResult::kFailed;
+  if (IdAt(target, &now) && now == held) return PublishResult::kDone;
+  sys::MoveFileExW(target.c_str(), from.c_str(), MOVEFILE_WRITE_THROUGH);
+  return PublishResult::kFailed;
 }
 
 }  // namespace win32

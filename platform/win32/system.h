@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/durable_file.h"
 #include "platform/system/folder_names.h"
 
 namespace win32 {
@@ -41,6 +42,9 @@ bool DeletableEntry(const std::string& path);
 // Deletes it, if so. A file this process holds open as an original
 // (SourceFile) is let go first.
 bool DeleteEntry(const std::string& path);
+// Moves it to `to`, if so, never replacing a file; an original held is let
+// go first, and that very file moved.
+PublishResult MoveEntry(const std::string& path, const std::string& to);
 
 }  // namespace win32
 
