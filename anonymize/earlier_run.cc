@@ -35,7 +35,8 @@ CString Formatted(const char* format, ...) {
 }  // namespace
 
 void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
-                     RecordContents* contents, std::vector<LogLine>* lines) {
+                     const FolderKey* key, RecordContents* contents,
+                     std::vector<LogLine>* lines) {
   std::vector<RecordEntry>* entries = &contents->entries;
   if (entries->empty()) return;
   const std::vector<std::string> temps = LeftoverTempFiles(folder.str());
@@ -59,11 +60,16 @@ void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
           !ReadHead(path + entry.oldFile.str(), &original)) {
         return;
       }
+      // A copy made with the profile has a UID of its own.
       bool found = false;
-      const auto range = unnamed.equal_range(original.instanceUid);
-      for (auto copy = range.first; copy != range.second && !found; ++copy) {
-        SourceFile opened;
-        found = IsOriginalOf(folder, entry, &opened, copy->second);
+      for (const std::string& uid :
+           {original.instanceUid,
+            key ? key->NewUid(original.instanceUid) : std::string()}) {
+        const auto range = unnamed.equal_range(uid);
+        for (auto copy = range.first; copy != range.second && !found; ++copy) {
+          SourceFile opened;
+          found = IsOriginalOf(folder, entry, &opened, copy->second, key);
+        }
       }
       if (!found) return;
       --keep;
@@ -86,7 +92,8 @@ void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
 
 EarlierRun FinishEarlierRun(const CString& folder,
                             const std::vector<RecordEntry>& entries,
-                            const ListedNames& listed, bool dryRun) {
+                            const ListedNames& listed, bool dryRun,
+                            const FolderKey* key) {
   EarlierRun result;
   const std::string path = folder.str() + kPathSeparator;
   // Each line with its names as the folder holds them.
@@ -108,7 +115,7 @@ EarlierRun FinishEarlierRun(const CString& folder,
       const std::string& name = entry.oldFile.str();
       if (result.deleted.count(name) || result.kept.count(name)) continue;
       SourceFile original;
-      if (!IsOriginalOf(folder, entry, &original)) continue;
+      if (!IsOriginalOf(folder, entry, &original, "", key)) continue;
       const std::string file = path + name;
       const bool deleted =
           original.UnchangedAt(file) &&

@@ -24,6 +24,7 @@
 #include "platform/framework/cfile.h"
 #include "platform/framework/cstring.h"
 #include "platform/system/source_file.h"
+#include "profile/folder_key.h"
 
 struct EarlierRun {
   std::vector<LogLine> lines;     // what it did, and what failed
@@ -37,9 +38,11 @@ struct EarlierRun {
 // record's lines as read. A line is cut only when its copy is found among
 // the temporary files that run left, known by its dataset: a line whose
 // copy has simply left the folder stays. Their originals are then taken up
-// again. With `dryRun`, cuts nothing from the file.
+// again. With `dryRun`, cuts nothing from the file. Copies made with the
+// profile are known with the folder's `key`.
 void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
-                     RecordContents* contents, std::vector<LogLine>* lines);
+                     const FolderKey* key, RecordContents* contents,
+                     std::vector<LogLine>* lines);
 
 // Deletes the originals whose copy and record line stand, under the lock of
 // the record that `entries` were read from; `listed` holds the names of
@@ -48,6 +51,7 @@ void CutUnnamedLines(const CString& folder, CFile* record, bool dryRun,
 // deletes nothing and says what it would do.
 EarlierRun FinishEarlierRun(const CString& folder,
                             const std::vector<RecordEntry>& entries,
-                            const ListedNames& listed, bool dryRun);
+                            const ListedNames& listed, bool dryRun,
+                            const FolderKey* key);
 
 #endif  // VEILMARK_ANONYMIZE_EARLIER_RUN_H_

@@ -1,5 +1,7 @@
 #include "anonymize/folder_run.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -100,6 +102,76 @@ bool FolderRun::TakeFolder(RecordContents* contents) {
   return true;
 }
 
+void FolderRun::SayOthersLeft() {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(folder_ + kPathSeparator + "*", &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    const std::string path = folder_.str() + kPathSeparator + name;
+    // Hidden files and the key's own are no one's data to hand over.
+    if (name[0] == '.' || name == "anonymous_record.csv" ||
+        name == "anonymous_record.undo" || name == "anonymous_record.keys" ||
+        (name.size() >= 4 &&
+         strcasecmp(name.c_str() + name.size() - 4, ".ima") == 0)) {
+      continue;
+    }
+    if (IsFolder(path)) {
+      Progress("Left as it was, a folder: %s", name.c_str());
+    } else if (IsRegularFile(path)) {
+      Progress("Left as it was, not an .ima file: %s", name.c_str());
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+bool FolderRun::TakeKey(const RecordContents& contents) {
+  FolderKey key;
+  std::string error;
+  const FolderKey::Result read = key.Read(folder_.str(), &error);
+  if (read == FolderKey::kFailed) {
+    Error("Couldn't read the folder's key: %s", error.c_str());
+    return false;
+  }
+  bool lines = false;
+  for (const RecordEntry& entry : contents.entries) {
+    lines = lines || entry.Usable();
+  }
+  const ProfileOptions& wanted = options_.profile;
+  if (options_.restore || (!wanted.basic && read == FolderKey::kMissing)) {
+    if (read == FolderKey::kRead) key_.reset(new FolderKey(key));
+    return true;
+  }
+  if (!wanted.basic) {
+    Error("This folder is anonymized with the %s: run it with that profile: %s",
+          key.options().Describe().c_str(), static_cast<LPCTSTR>(folder_));
+    return false;
+  }
+  if (lines && read == FolderKey::kMissing) {
+    Error(
+        "This folder holds copies made without the DICOM Basic Profile: undo "
+        "them (--restore) before a run with it: %s",
+        static_cast<LPCTSTR>(folder_));
+    return false;
+  }
+  if (lines && !(key.options() == wanted)) {
+    Error(
+        "This folder is anonymized with the %s: run it with the same "
+        "options: %s",
+        key.options().Describe().c_str(), static_cast<LPCTSTR>(folder_));
+    return false;
+  }
+  // A folder's first run with the profile, or the first with these
+  // options: its secret stays the folder's.
+  if ((read == FolderKey::kMissing || !(key.options() == wanted)) &&
+      !key.Make(folder_.str(), wanted, !options_.dryRun, &error)) {
+    Error("Couldn't write the folder's key: %s", error.c_str());
+    return false;
+  }
+  key_.reset(new FolderKey(key));
+  return true;
+}
+
 RunResult FolderRun::Run() {
   result_ = RunResult();
   through_ = total_ = 0;
@@ -121,14 +193,21 @@ RunResult FolderRun::Run() {
                                                : "No such file or directory");
     return result_;
   }
+  if (options_.profile.basic && !options_.restore) {
+    Progress("Anonymizing with the %s.", options_.profile.Describe().c_str());
+  }
   RecordContents contents;
   if (!TakeFolder(&contents)) return result_;
+  if (!TakeKey(contents)) {
+    CloseRecordFile(&record_);
+    return result_;
+  }
   // The record's lock keeps other runs out: what the folder holds half done
   // was left by a run or an undo that was stopped short.
   std::vector<LogLine> lines;
   const bool finished = FinishEarlierUndo(folder_, &record_, options_.dryRun,
-                                          &contents, &lines, &reason);
-  CutUnnamedLines(folder_, &record_, options_.dryRun, &contents, &lines);
+                                          key(), &contents, &lines, &reason);
+  CutUnnamedLines(folder_, &record_, options_.dryRun, key(), &contents, &lines);
   for (const LogLine& line : lines) Add(line);
   if (!finished) {
     Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
@@ -145,9 +224,16 @@ RunResult FolderRun::Run() {
     return result_;
   }
 
+  if (!options_.restore) SayOthersLeft();
   if (result_.leftAlone > 0) {
     Progress("Left %d file(s) that an earlier run anonymized.",
              result_.leftAlone);
+  }
+  if (result_.mayShowText > 0) {
+    Progress(
+        "%d file(s) may show text in their pixels, which the profile does "
+        "not remove.",
+        result_.mayShowText);
   }
   if (stopped_) {
     result_.stopped = true;
@@ -174,7 +260,7 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
   if (!List(&names)) return;
   const ListedNames listed(names);
   EarlierRun earlier =
-      FinishEarlierRun(folder_, entries, listed, options_.dryRun);
+      FinishEarlierRun(folder_, entries, listed, options_.dryRun, key());
   for (const LogLine& line : earlier.lines) Add(line);
   result_.failed += static_cast<int>(earlier.kept.size());
   if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
@@ -227,7 +313,7 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
           job->leftAlone = true;
           return;
         }
-        PrepareFile(folder_, options_.dryRun, job);
+        PrepareFile(folder_, options_.dryRun, key(), job);
       },
       [&](FileJob* const* jobs, size_t count) {
         if (options_.dryRun) {
@@ -245,6 +331,7 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
       },
       [&](FileJob* job) {
         result_.leftAlone += job->leftAlone;
+        result_.mayShowText += job->mayShowText;
         if (sayChangedAfter > 0 && --sayChangedAfter == 0) {
           Error(
               "anonymous_record.csv was changed by another program during "

@@ -8,6 +8,7 @@
 #include "pipeline/copy_flush.h"
 #include "platform/framework/delete_file.h"
 #include "platform/system/path_separator.h"
+#include "profile/folder_key.h"
 #include "text/anonymous_name.h"
 
 GroupCommit::GroupCommit(const CString& folder, CFile* record,
@@ -42,6 +43,7 @@ void GroupCommit::Fail(FileJob* job, const std::string& recordError) {
   }
   RemoveFile(job->named ? folder_.str() + kPathSeparator + job->newName.str()
                         : job->tempPath);
+  if (!job->keyPath.empty()) RemoveFile(job->keyPath);
   if (!job->newName.IsEmpty()) names_.Gone(job->newName.str());
   job->named = false;
   job->ready = false;
@@ -210,11 +212,26 @@ void GroupCommit::Publish(FileJob* const* jobs, size_t count) {
 }
 
 void GroupCommit::SyncNames(FileJob* const* jobs, size_t count) {
-  bool any = false;
-  for (size_t i = 0; i < count; ++i) any = any || jobs[i]->ready;
-  if (!any || folderHandle_->SyncEntries()) return;
+  bool any = false, keys = false;
+  for (size_t i = 0; i < count; ++i) {
+    any = any || jobs[i]->ready;
+    keys = keys || (jobs[i]->ready && !jobs[i]->keyPath.empty());
+  }
+  // The copies' keys have their names in the keys' folder.
+  if (!any || (folderHandle_->SyncEntries() && (!keys || SyncKeysFolder()))) {
+    return;
+  }
   // Named but not known to be on disk: take them back, lines and all.
   Abandon(jobs, count, "");
+}
+
+bool GroupCommit::SyncKeysFolder() {
+  if (!keysHandleOpen_) {
+    std::string error;
+    keysHandleOpen_ = keysHandle_.Open(KeysFolder(folder_.str()), &error) ==
+                      FolderHandle::kOpened;
+  }
+  return keysHandleOpen_ && keysHandle_.SyncEntries();
 }
 
 void GroupCommit::DeleteOriginals(FileJob* const* jobs, size_t count,

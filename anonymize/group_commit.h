@@ -49,6 +49,7 @@ class GroupCommit {
   bool Record(FileJob* const* jobs, size_t count);
   void Publish(FileJob* const* jobs, size_t count);
   void SyncNames(FileJob* const* jobs, size_t count);
+  bool SyncKeysFolder();
   void DeleteOriginals(FileJob* const* jobs, size_t count, int* modified);
 
   // The group's lines, of the jobs still in it.
@@ -74,6 +75,8 @@ class GroupCommit {
   size_t groupWritten_ = 0;   // where the group's lines start there
   bool changed_ = false;
   FolderHandle* folderHandle_;
+  FolderHandle keysHandle_;  // the profile's keys, once a copy has one
+  bool keysHandleOpen_ = false;
   NameNumbers names_;        // new names known to be taken
   std::uint64_t lines_ = 0;  // where the group's lines start in the record
 };

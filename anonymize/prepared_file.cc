@@ -6,7 +6,10 @@
 #include "dcmtk/dcmdata/dcdeftag.h"
 #include "dcmtk/dcmdata/dcfilefo.h"
 #include "dicom/verified_save.h"
+#include "platform/system/durable_file.h"
 #include "platform/system/path_separator.h"
+#include "profile/copy_key.h"
+#include "profile/deidentify.h"
 #include "text/anonymous_name.h"
 #include "text/dataset_text.h"
 
@@ -79,6 +82,53 @@ bool Anonymize(FileJob* job, DcmFileFormat* file) {
   return true;
 }
 
+// Takes `file` through the profile with `key`: the patient's name and ID
+// read as text make the pseudonym, and `deidentified` gets what an undo
+// needs; false with an error line when the file gets no copy.
+bool ApplyProfile(const FolderKey& key, FileJob* job, DcmFileFormat* file,
+                  Deidentified* deidentified) {
+  const char* path = job->fullPath;
+  const DatasetText text(file->getDataset());
+  std::string nameBytes, name, idBytes, id;
+  const DatasetText::Read nameRead =
+      text.FirstValue(DCM_PatientName, &nameBytes, &name);
+  const DatasetText::Read idRead =
+      text.FirstValue(DCM_PatientID, &idBytes, &id);
+  if (nameRead == DatasetText::kNotText || idRead == DatasetText::kNotText) {
+    job->AddError(
+        "%s is not text in the file's character set (%s): %s",
+        nameRead == DatasetText::kNotText ? "Patient name" : "Patient ID",
+        text.Declared().c_str(), path);
+    return false;
+  }
+  // The record keeps the name as text, as a run without the profile does.
+  std::string back;
+  if (name.find('\0') != std::string::npos || !text.Encode(name, &back)) {
+    job->AddError("Patient name can't be recorded exactly: %s", path);
+    return false;
+  }
+  if (!FileExtension(job->fileName, &job->extension)) {
+    job->AddError(
+        "Couldn't create anonymous file\r\nUnable to find first '.' in "
+        "original filename: %s.\r\nQuitting...",
+        static_cast<LPCTSTR>(job->fileName));
+    return false;
+  }
+  job->patientName = name;
+  job->anonymousName = key.Pseudonym(id, name);
+  job->meantName = NumberedFileName(job->anonymousName, job->extension, 1);
+  *deidentified = Deidentify(key, id, name, file);
+  job->mayShowText = deidentified->mayShowText;
+  if (job->mayShowText) {
+    CString warning;
+    warning.Format(
+        "Its pixels may show text, which the profile does not remove: %s",
+        path);
+    job->lines.push_back({false, warning});
+  }
+  return true;
+}
+
 }  // namespace
 
 void StartFile(const CString& folder, FileJob* job) {
@@ -88,7 +138,8 @@ void StartFile(const CString& folder, FileJob* job) {
   job->fullPath = folder + kPathSeparator + job->fileName;
 }
 
-void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
+void PrepareFile(const CString& folder, bool dryRun, const FolderKey* key,
+                 FileJob* job) {
   const char* path = job->fullPath;
 
   // The original stays open, so that the values left in it during the load
@@ -103,13 +154,31 @@ void PrepareFile(const CString& folder, bool dryRun, FileJob* job) {
     job->source.ForgetBytes();
     return;
   }
-  bool anonymized = Anonymize(job, &file);
   const E_TransferSyntax xfer = file.getDataset()->getOriginalXfer();
+  Deidentified deidentified;
+  bool anonymized = key ? ApplyProfile(*key, job, &file, &deidentified)
+                        : Anonymize(job, &file);
+  // With the profile, a new meta header; the copy's key first.
+  const E_FileWriteMode mode = key ? EWM_createNewMeta : EWM_fileformat;
+  if (anonymized && key && !dryRun) {
+    OFString uid;
+    file.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, uid);
+    if (!WriteCopyKey(folder.str(), job->source,
+                      std::move(deidentified.original), xfer, uid.c_str(),
+                      &job->keyPath)) {
+      job->AddError("Couldn't save the key of new file: %s",
+                    static_cast<LPCTSTR>(folder + kPathSeparator +
+                                         "anonymous_record.keys"));
+      anonymized = false;
+    }
+  }
   if (anonymized &&
-      !(dryRun ? CopyWouldVerify(job->source, &file, xfer)
-               : SaveVerifiedCopy(job->source, &file, xfer, folder.str(),
-                                  &job->tempPath))) {
+      !(dryRun ? CopyWouldVerify(job->source, &file, xfer, mode)
+               : SaveVerifiedFile(job->source, &file, xfer, mode, folder.str(),
+                                  job->source.Access(), &job->tempPath))) {
     job->SaveFailed(folder);
+    if (!job->keyPath.empty()) RemoveFile(job->keyPath);
+    job->keyPath.clear();
     anonymized = false;
   }
   if (anonymized) job->bytes = job->source.Size();

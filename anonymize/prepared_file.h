@@ -7,15 +7,18 @@
 
 #include "pipeline/file_job.h"
 #include "platform/framework/cstring.h"
+#include "profile/folder_key.h"
 
 // Starts `job`, whose fileName is set, as a file of `folder`: its full
 // path, and its first log line "Anonymizing file: NAME".
 void StartFile(const CString& folder, FileJob* job);
 
 // Takes `job`, started, as far as a verified copy in a temporary file of
-// `folder`, or to the error lines that say why it gets none. With `dryRun`, no
-// copy is written. DCMTK recurses once per nesting level of a file's sequences:
-// call it on a large stack.
-void PrepareFile(const CString& folder, bool dryRun, FileJob* job);
+// `folder`, or to the error lines that say why it gets none: its patient
+// name replaced, or with `key`, the DICOM Basic Profile applied and the
+// copy's key written. With `dryRun`, nothing is written. DCMTK recurses
+// once per nesting level of a file's sequences: call it on a large stack.
+void PrepareFile(const CString& folder, bool dryRun, const FolderKey* key,
+                 FileJob* job);
 
 #endif  // VEILMARK_ANONYMIZE_PREPARED_FILE_H_

@@ -16,7 +16,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: veilmark-cli [--jobs N] [--dry-run] [--restore] [--] FOLDER...\n"
+    "usage: veilmark-cli [--jobs N] [--dry-run] [--restore] [--profile basic\n"
+    "                    [--retain-...]...] [--] FOLDER...\n"
     "\n"
     "Anonymizes every *.ima DICOM file in each FOLDER, as the Veilmark dialog\n"
     "does when FOLDER is typed into its folder box and \"Anonymize\" is\n"
@@ -39,7 +40,7 @@ const char kUsage[] =
     "Veilmark replaces the patient's name and nothing else: the patient ID,\n"
     "birth date and every other identifying element stay in the files, and\n"
     "the new name shows the old name's first and last character and the\n"
-    "study date.\n"
+    "study date; unless --profile basic is given.\n"
     "\n"
     "Ctrl-C (SIGINT), SIGTERM or SIGHUP stops at a safe point: no new file is\n"
     "taken up, the files under way are put in place, no further folder is\n"
@@ -67,6 +68,20 @@ const char kUsage[] =
     "             only key: whoever holds it can undo the anonymization, and\n"
     "             without it nobody can. Closes with \"Done. N file(s)\n"
     "             restored.\"\n"
+    "  --profile basic\n"
+    "             de-identify to the DICOM Basic Application Level\n"
+    "             Confidentiality Profile: every identifying element the\n"
+    "             standard lists removed, emptied, given a dummy value or\n"
+    "             a new UID, private elements removed, the patient's name\n"
+    "             and ID a pseudonym that tells nothing of the patient. What\n"
+    "             the undo needs is kept in FOLDER/anonymous_record.keys,\n"
+    "             beside the record: keep both back. Text in the pixels\n"
+    "             stays; the log names the files that may show some.\n"
+    "  --retain-uids, --retain-device-identity,\n"
+    "  --retain-institution-identity, --retain-patient-characteristics,\n"
+    "  --retain-full-dates, --retain-modified-dates\n"
+    "             the profile's options that keep what they name (modified\n"
+    "             dates: each patient's moved back by days of their own).\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
 
@@ -161,6 +176,16 @@ int main(int argc, char** argv) {
       options.dryRun = true;
     } else if (std::strcmp(arg, "--restore") == 0) {
       options.restore = true;
+    } else if (std::strcmp(arg, "--profile") == 0) {
+      if (++i == args.size() || args[i] != "basic") return Usage();
+      options.profile.basic = true;
+    } else if (std::strncmp(arg, "--retain-", 9) == 0) {
+      // The options, by the words a folder keeps them in.
+      ProfileOptions one;
+      if (!one.ParseWords(arg + 2) || one.basic) return Usage();
+      ProfileOptions both;
+      both.ParseWords(options.profile.Words() + " " + (arg + 2));
+      options.profile = both;
     } else if (std::strcmp(arg, "--") == 0) {
       // Ends the options, for folders whose names start with a dash.
       optionsEnded = true;
@@ -168,7 +193,12 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
-  if (folders.empty()) return Usage();
+  const ProfileOptions& profile = options.profile;
+  if (folders.empty() || (!profile.basic && !profile.Options().empty()) ||
+      (profile.basic && options.restore) ||
+      (profile.retainFullDates && profile.retainModifiedDates)) {
+    return Usage();
+  }
 
   // Made before any thread, and never destroyed: its watcher outlives main.
   signals = new StopSignals([](int) {

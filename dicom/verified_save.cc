@@ -31,7 +31,7 @@ OFCondition LoadFromMemory(const char* data, size_t size, E_FileReadMode mode,
 
 // Writes `file` into `out` as saveFile writes a file.
 OFCondition SaveToMemory(DcmFileFormat* file, E_TransferSyntax xfer,
-                         std::string* out) {
+                         E_FileWriteMode mode, std::string* out) {
   // The stream writes into a buffer of its own, a piece at a time.
   thread_local std::unique_ptr<char[]> piece(new char[kPieceBytes]);
   DcmOutputBufferStream stream(piece.get(), kPieceBytes);
@@ -48,7 +48,7 @@ OFCondition SaveToMemory(DcmFileFormat* file, E_TransferSyntax xfer,
   OFCondition written;
   do {
     written = file->write(stream, xfer, EET_UndefinedLength, &cache,
-                          EGL_recalcGL, EPD_noChange, 0, 0, 0, EWM_fileformat);
+                          EGL_recalcGL, EPD_noChange, 0, 0, 0, mode);
     take();
   } while (written == EC_StreamNotifyClient);
   file->transferEnd();
@@ -62,8 +62,9 @@ OFCondition SaveToMemory(DcmFileFormat* file, E_TransferSyntax xfer,
 
 // Makes the copy in `out` and checks that it reads back as `before`.
 bool EncodeVerified(DcmFileFormat* file, E_TransferSyntax xfer,
-                    const DatasetShape& before, std::string* out) {
-  if (SaveToMemory(file, xfer, out).bad()) return false;
+                    E_FileWriteMode mode, const DatasetShape& before,
+                    std::string* out) {
+  if (SaveToMemory(file, xfer, mode, out).bad()) return false;
   // Reading the copy back would say again what reading the file said.
   ToolkitMessages quiet;
   DcmFileFormat reread;
@@ -116,20 +117,27 @@ bool OpenAndLoad(const std::string& path, SourceFile* source,
 bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
                       E_TransferSyntax xfer, const std::string& folder,
                       std::string* tempPath) {
+  return SaveVerifiedFile(source, file, xfer, EWM_fileformat, folder,
+                          source.Access(), tempPath);
+}
+
+bool SaveVerifiedFile(const SourceFile& source, DcmFileFormat* file,
+                      E_TransferSyntax xfer, E_FileWriteMode mode,
+                      const std::string& folder, const FileAccess& access,
+                      std::string* tempPath) {
   // Values above the read limit are copied from the old file during the
   // save; one that cannot be read then is written, and left in memory, as
   // empty, while the save still succeeds. Only the copy, held against the
   // dataset as it was before the save, tells.
   DatasetShape before = ShapeOf(file->getDataset());
   if (ReadInWhole(source)) {
-    return EncodeVerified(file, xfer, before, &copy) &&
-           WriteTempFile(folder, copy.data(), copy.size(), source.Access(),
-                         tempPath);
+    return EncodeVerified(file, xfer, mode, before, &copy) &&
+           WriteTempFile(folder, copy.data(), copy.size(), access, tempPath);
   }
   if (!CreateTempFile(folder, tempPath)) return false;
   OFCondition saved =
       file->saveFile(DicomFileName(*tempPath), xfer, EET_UndefinedLength,
-                     EGL_recalcGL, EPD_noChange, 0, 0, EWM_fileformat);
+                     EGL_recalcGL, EPD_noChange, 0, 0, mode);
   bool verified = false;
   if (saved.good()) {
     ToolkitMessages quiet;  // as for a copy made in memory
@@ -138,14 +146,14 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
         reread.loadFile(DicomFileName(*tempPath), EXS_Unknown, EGL_noChange,
                         kMaxReadLength, ERM_fileOnly);
     verified = loaded.good() && ShapeOf(reread.getDataset()) == before &&
-               GiveAccessAt(*tempPath, source.Access());
+               GiveAccessAt(*tempPath, access);
   }
   if (!verified) RemoveFile(*tempPath);
   return verified;
 }
 
 bool CopyWouldVerify(const SourceFile& source, DcmFileFormat* file,
-                     E_TransferSyntax xfer) {
+                     E_TransferSyntax xfer, E_FileWriteMode mode) {
   return !ReadInWhole(source) ||
-         EncodeVerified(file, xfer, ShapeOf(file->getDataset()), &copy);
+         EncodeVerified(file, xfer, mode, ShapeOf(file->getDataset()), &copy);
 }

@@ -40,10 +40,18 @@ bool SaveVerifiedCopy(const SourceFile& source, DcmFileFormat* file,
                       E_TransferSyntax xfer, const std::string& folder,
                       std::string* tempPath);
 
+// The same with another access (FileAccess(): its owner's alone) and
+// `mode` of writing the file meta header: a new one, say.
+bool SaveVerifiedFile(const SourceFile& source, DcmFileFormat* file,
+                      E_TransferSyntax xfer, E_FileWriteMode mode,
+                      const std::string& folder, const FileAccess& access,
+                      std::string* tempPath);
+
 // The check SaveVerifiedCopy makes, without writing anything: for a file
 // read whole, the copy is made and read back in memory; a larger one is
 // taken to pass, since only its copy on disk could tell.
 bool CopyWouldVerify(const SourceFile& source, DcmFileFormat* file,
-                     E_TransferSyntax xfer);
+                     E_TransferSyntax xfer,
+                     E_FileWriteMode mode = EWM_fileformat);
 
 #endif  // VEILMARK_DICOM_VERIFIED_SAVE_H_

@@ -11,15 +11,17 @@
 #include "dicom/verified_save.h"
 #include "platform/system/large_stack.h"
 #include "platform/system/path_separator.h"
+#include "profile/deidentify.h"
 #include "text/dataset_text.h"
 #include "text/unicode_text.h"
 
 bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
-                  SourceFile* original, const std::string& copyPath) {
+                  SourceFile* original, const std::string& copyPath,
+                  const FolderKey* key) {
   std::string originalBytes, copyBytes, reason;
   SourceFile copy;
   DcmFileFormat originalFile, copyFile;
-  const bool same =
+  bool same =
       OpenAndLoad(folder.str() + kPathSeparator + entry.oldFile.str(), original,
                   &originalBytes, &originalFile, &reason) &&
       OpenAndLoad(copyPath.empty()
@@ -27,8 +29,12 @@ bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
                       : copyPath,
                   &copy, &copyBytes, &copyFile, &reason) &&
       HoldsRecordedName(originalFile.getDataset(), entry.oldName.str()) &&
-      HoldsRecordedName(copyFile.getDataset(), entry.newName.str()) &&
-      SameButPatientName(&originalFile, &copyFile);
+      HoldsRecordedName(copyFile.getDataset(), entry.newName.str());
+  if (same) {
+    same = key && IsProfileCopy(copyFile.getDataset())
+               ? IsDeidentified(*key, &originalFile, &copyFile)
+               : SameButPatientName(&originalFile, &copyFile);
+  }
   original->ForgetBytes();
   return same;
 }

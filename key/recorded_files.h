@@ -11,6 +11,7 @@
 #include "key/record_file.h"
 #include "platform/framework/cstring.h"
 #include "platform/system/source_file.h"
+#include "profile/folder_key.h"
 
 // True when `folder` holds, under `entry`'s old name, the dataset of its
 // copy at `copyPath` (the entry's new name when empty), with the entry's
@@ -18,7 +19,8 @@
 // and its anonymized copy, or the copy and the original put back. Leaves
 // the original open in `original`. Call it on a large stack.
 bool IsOriginalOf(const CString& folder, const RecordEntry& entry,
-                  SourceFile* original, const std::string& copyPath = "");
+                  SourceFile* original, const std::string& copyPath = "",
+                  const FolderKey* key = nullptr);
 
 // True when the file at `path` is `entry`'s copy as the run that wrote the
 // line left it: it still carries the line's anonymous patient name. Reads

@@ -9,6 +9,7 @@ void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
   for (size_t i = 0; i < count; ++i) {
     if (jobs[i]->ready && !jobs[i]->synced && !jobs[i]->inPlace) {
       unsynced.push_back(jobs[i]->tempPath);
+      if (!jobs[i]->keyPath.empty()) unsynced.push_back(jobs[i]->keyPath);
     }
   }
   if (unsynced.empty()) return;
@@ -23,6 +24,7 @@ void SyncCopies(const CString& folder, FileJob* const* jobs, size_t count,
     } else {
       job->SaveFailed(folder);
       RemoveFile(job->tempPath);
+      if (!job->keyPath.empty()) RemoveFile(job->keyPath);
       job->ready = false;
     }
   }

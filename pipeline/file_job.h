@@ -40,6 +40,11 @@ struct FileJob {
   // still to go), and the file's record line is done with.
   bool inPlace = false;
   bool lineDone = false;
+  // With the profile: a run's new key file of the copy, and whether its
+  // pixels may show text; an undo's key file the original came back from.
+  std::string keyPath;
+  bool mayShowText = false;
+  std::string usedKey;
 
   void AddError(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // The error line of a copy that could not be written, checked or put in

@@ -10,12 +10,15 @@
 #include <atomic>
 #include <cstdarg>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "pipeline/file_job.h"
 #include "pipeline/run_log.h"
 #include "platform/framework/cfile.h"
 #include "platform/framework/cstring.h"
+#include "profile/folder_key.h"
+#include "profile/profile_options.h"
 
 class Pipeline;
 
@@ -31,6 +34,8 @@ struct RunOptions {
   // anew with its original patient name under its original file name, the
   // anonymized file deleted and its line taken out of the record.
   bool restore = false;
+  // The DICOM Basic Profile and its options, when on.
+  ProfileOptions profile;
 };
 
 struct RunResult {
@@ -43,6 +48,7 @@ struct RunResult {
   bool stopped = false;  // Stop() was called before the run ended
   int notTakenUp = 0;    // files a stop left as they were
   int leftAlone = 0;     // copies an earlier run made, not taken up again
+  int mayShowText = 0;   // files whose pixels may show text (the profile)
 };
 
 class FolderWork {
@@ -61,6 +67,8 @@ class FolderWork {
   RunResult& result() { return result_; }
   CFile* record() { return &record_; }
   const std::atomic<bool>& stopped() const { return stopped_; }
+  // The folder's key, when it is anonymized with the profile.
+  const FolderKey* key() const { return key_.get(); }
 
   void Progress(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -87,6 +95,7 @@ class FolderWork {
   RunLog* log_;
   RunOptions options_;
   CFile record_;
+  std::unique_ptr<FolderKey> key_;
   RunResult result_;
   size_t through_ = 0, total_ = 0;  // files through, of all to take up
   std::atomic<bool> stopped_{false};

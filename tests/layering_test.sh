@@ -5,7 +5,7 @@
 # Prints each include that reaches up, and fails if there is one.
 set -u
 cd "$(dirname "$0")/.."
-rooms=(platform/system platform/framework text dicom key pipeline undo profile anonymize ui cli app platform/wx)
+rooms=(platform/system platform/framework text dicom profile key pipeline undo anonymize ui cli app platform/wx)
 rank() {
   local i
   for i in "${!rooms[@]}"; do [ "${rooms[$i]}" = "$1" ] && echo "$i" && return; done

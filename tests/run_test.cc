@@ -268,7 +268,7 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
   job.fileName = "k";
   folder.Write("k", Patient("DOE^JOHN", "20070801"));
   StartFile(folder.path().c_str(), &job);
-  PrepareFile(folder.path().c_str(), false, &job);
+  PrepareFile(folder.path().c_str(), false, nullptr, &job);
   ASSERT_EQ(job.lines.size(), 2u);
   EXPECT_EQ(job.lines[1].message.str(),
             "Couldn't create anonymous file\r\nUnable to find first '.' in "

@@ -12,8 +12,8 @@
 #include "undo/undo_evidence.h"
 
 bool FinishEarlierUndo(const CString& folder, CFile* record, bool dryRun,
-                       RecordContents* contents, std::vector<LogLine>* lines,
-                       std::string* error) {
+                       const FolderKey* key, RecordContents* contents,
+                       std::vector<LogLine>* lines, std::string* error) {
   const std::string evidence = EvidencePath(folder);
   if (!EntryExists(evidence)) return true;
   const std::string path = folder.str() + kPathSeparator;
@@ -33,7 +33,7 @@ bool FinishEarlierUndo(const CString& folder, CFile* record, bool dryRun,
       entry.oldFile = listed.Find(entry.oldFile.str());
       SourceFile original;
       if (!entry.oldFile.IsEmpty() &&
-          IsOriginalOf(folder, entry, &original, path + line.name)) {
+          IsOriginalOf(folder, entry, &original, path + line.name, key)) {
         back[CanonicalText(line.entry.Key())] = true;
         gone.push_back(line.name);
         continue;

@@ -16,13 +16,14 @@
 #include "pipeline/run_log.h"
 #include "platform/framework/cfile.h"
 #include "platform/framework/cstring.h"
+#include "profile/folder_key.h"
 
 // Takes the lines an undo stopped short took back out of `contents`, read
 // from `record` (locked), and out of the record itself unless `dryRun`,
 // then removes the evidence. False, the reason in `error`, when the record
 // cannot be written anew; the evidence then stays.
 bool FinishEarlierUndo(const CString& folder, CFile* record, bool dryRun,
-                       RecordContents* contents, std::vector<LogLine>* lines,
-                       std::string* error);
+                       const FolderKey* key, RecordContents* contents,
+                       std::vector<LogLine>* lines, std::string* error);
 
 #endif  // VEILMARK_UNDO_EARLIER_UNDO_H_

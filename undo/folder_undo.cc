@@ -133,6 +133,7 @@ void UndoFolder(FolderWork* work, FolderHandle* folderHandle,
   RestoreCommit commit(folder, folderHandle, &evidence,
                        options.dryRun ? &dryState : nullptr);
   std::vector<bool> done(entries.size(), false);
+  std::vector<std::string> usedKeys;  // of the copies made with the profile
   for (const std::vector<size_t>& pass : passes) {
     if (work->stopped()) {
       result.notTakenUp += static_cast<int>(pass.size());
@@ -157,12 +158,17 @@ void UndoFolder(FolderWork* work, FolderHandle* folderHandle,
         },
         [&](size_t i, FileJob* job) {
           PrepareRestore(folder, options.dryRun ? &dryState : nullptr,
-                         resolved[pass[i]], job);
+                         work->key(), resolved[pass[i]], job);
         },
         [&](FileJob* const* jobs, size_t count) {
           return commit.Commit(jobs, count, &result.modified);
         },
-        [&](FileJob* job) { done[pass[committed++]] = job->lineDone; });
+        [&](FileJob* job) {
+          done[pass[committed++]] = job->lineDone;
+          if (job->lineDone && !job->usedKey.empty()) {
+            usedKeys.push_back(job->usedKey);
+          }
+        });
   }
   for (size_t k = 0; k < entries.size(); ++k) done[k] = done[sameAs[k]];
   if (options.dryRun) return;
@@ -187,6 +193,8 @@ void UndoFolder(FolderWork* work, FolderHandle* folderHandle,
     work->Error("Couldn't write to anonymous_record.csv: %s", error.c_str());
     return;
   }
-  // The record no longer holds what the evidence tells of.
+  // The record no longer holds what the evidence tells of, nor the lines
+  // of the keys used.
   evidence.Remove();
+  for (const std::string& used : usedKeys) RemoveFile(used);
 }

@@ -5,6 +5,8 @@
 #include "key/recorded_files.h"
 #include "platform/system/durable_file.h"
 #include "platform/system/path_separator.h"
+#include "profile/copy_key.h"
+#include "profile/deidentify.h"
 #include "text/dataset_text.h"
 
 namespace {
@@ -90,7 +92,8 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 }
 
 void PrepareRestore(const CString& folder, const UndoState* dryState,
-                    const RecordEntry& entry, FileJob* job) {
+                    const FolderKey* key, const RecordEntry& entry,
+                    FileJob* job) {
   const char* path = job->fullPath;
   CString written;
   if (dryState && dryState->Written(job->fileName.str(), &written)) {
@@ -110,37 +113,50 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
     return;
   }
   DcmDataset* dataset = file.getDataset();
-  // The name goes back as the record holds it: text in the file's
+  // A copy made with the profile comes back from its key, whole; one
+  // without, with the name as the record holds it: text in the file's
   // character set, or the bytes an earlier version recorded.
+  const bool profile = key && IsProfileCopy(dataset);
+  DcmFileFormat original;
   std::string oldName = job->patientName.str();
   const bool asText = RecordedAsText(oldName);
   if (!HoldsRecordedName(dataset, job->anonymousName.str())) {
     NotTheCopy(job);
-  } else if (asText &&
+  } else if (profile && !RestoreFromKey(folder.str(), *key, &file, &original,
+                                        &job->usedKey)) {
+    job->AddError("Couldn't find the key of file: %s", path);
+  } else if (profile && !HoldsRecordedName(original.getDataset(),
+                                           job->patientName.str())) {
+    job->AddError("The key of file holds another patient name: %s", path);
+  } else if (!profile && asText &&
              !DatasetText(dataset).Encode(job->patientName.str(), &oldName)) {
     job->AddError("Original patient name can't be written back exactly: %s",
                   path);
   } else if (!OldNameFree(folder, dryState, entry.oldFile.str())) {
     // An undo stopped short may have put this very original back.
-    SourceFile original;
-    if (IsOriginalOf(folder, entry, &original)) {
+    SourceFile put;
+    if (IsOriginalOf(folder, entry, &put, "", key)) {
       job->inPlace = job->ready = true;
     } else {
       Taken(folder, job);
     }
-  } else if (dataset
-                 ->putAndInsertString(DcmTag(DCM_PatientName), oldName.c_str(),
-                                      OFTrue)
-                 .bad() ||
-             !(dryState ? CopyWouldVerify(job->source, &file,
-                                          dataset->getOriginalXfer())
-                        : SaveVerifiedCopy(job->source, &file,
-                                           dataset->getOriginalXfer(),
-                                           folder.str(), &job->tempPath))) {
-    job->SaveFailed(folder);
   } else {
-    job->ready = true;
-    job->bytes = job->source.Size();
+    DcmFileFormat* back = profile ? &original : &file;
+    const E_TransferSyntax xfer = dataset->getOriginalXfer();
+    const E_FileWriteMode mode = profile ? EWM_createNewMeta : EWM_fileformat;
+    if ((!profile && dataset
+                         ->putAndInsertString(DcmTag(DCM_PatientName),
+                                              oldName.c_str(), OFTrue)
+                         .bad()) ||
+        !(dryState
+              ? CopyWouldVerify(job->source, back, xfer, mode)
+              : SaveVerifiedFile(job->source, back, xfer, mode, folder.str(),
+                                 job->source.Access(), &job->tempPath))) {
+      job->SaveFailed(folder);
+    } else {
+      job->ready = true;
+      job->bytes = job->source.Size();
+    }
   }
   job->source.ForgetBytes();
 }

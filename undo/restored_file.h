@@ -11,6 +11,7 @@
 
 #include "key/record_file.h"
 #include "pipeline/file_job.h"
+#include "profile/folder_key.h"
 
 // What an undo that changes nothing would have done so far: the files it
 // would have written, with the patient name each would hold, and the files
@@ -43,8 +44,10 @@ bool StartRestore(const CString& folder, const RecordEntry& entry,
 // undone, or to a verified copy of the file with the old patient name in a
 // temporary file (none for a dry run, which `dryState` marks) to be named
 // `job->newName`, or, when an undo stopped short already put the original
-// back, to `inPlace`. Call it on a large stack.
+// back, to `inPlace`. A copy made with the profile comes back from its key
+// (profile/copy_key.h), with the folder's `key`. Call it on a large stack.
 void PrepareRestore(const CString& folder, const UndoState* dryState,
-                    const RecordEntry& entry, FileJob* job);
+                    const FolderKey* key, const RecordEntry& entry,
+                    FileJob* job);
 
 #endif  // VEILMARK_UNDO_RESTORED_FILE_H_

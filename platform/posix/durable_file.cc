@@ -203,6 +203,19 @@ bool IsRegularFile(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakePrivateFolder(const std::string& path, std::string* error) {
+  if (::mkdir(path.c_str(), 0700) == 0 || (errno == EEXIST && IsFolder(path))) {
+    return true;
+  }
+  if (errno == EEXIST) errno = ENOTDIR;
+  return Failed(error);
+}
+
 void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }
 
 bool IsEntryName(const std::string& name) {

@@ -95,6 +95,13 @@ bool IsRegularFile(const std::string& path);
 // "." or "..", nothing that separates folders or ends a name.
 bool IsEntryName(const std::string& name);
 
+// Makes the folder `path`, open to its owner alone, unless it is there:
+// true when it is, or now is, a folder itself (never through a link).
+bool MakePrivateFolder(const std::string& path, std::string* error = nullptr);
+
+// Whether `path` names a folder itself, not through a link.
+bool IsFolder(const std::string& path);
+
 // Removes `path`; quiet if it is already gone.
 void RemoveFile(const std::string& path);
 

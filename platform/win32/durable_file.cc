@@ -338,3 +338,20 @@ bool IsEntryName(const std::string& name) {
          name.find_first_of(std::string("/\\:*?\"<>|\0", 10)) ==
              std::string::npos;
 }
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes =
+      sys::GetFileAttributesW(win32::WidePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool MakePrivateFolder(const std::string& path, std::string* error) {
+  SECURITY_ATTRIBUTES* ownerOnly = win32::OwnerOnly();
+  if (!ownerOnly) return Failed(error, ERROR_ACCESS_DENIED);
+  if (CreateDirectoryW(win32::WidePath(path).c_str(), ownerOnly)) return true;
+  const DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS && IsFolder(path)) return true;
+  return Failed(error, code == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : code);
+}
