@@ -9,5 +9,6 @@
 #define IDC_FOLDER 1001
 #define IDC_ANONYMIZE 1003
 #define IDC_LOG 1004
+#define IDC_PROFILE 1005
 
 #endif  // VEILMARK_UI_RESOURCE_H_

@@ -54,6 +54,7 @@ CVeilmarkDlg::CVeilmarkDlg() : CDialog(IDD) {
 void CVeilmarkDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
   DDX_Text(pDX, IDC_FOLDER, m_folder);
+  DDX_Check(pDX, IDC_PROFILE, m_profile);
   DDX_Text(pDX, IDC_LOG, m_log);
 }
 
@@ -118,6 +119,7 @@ std::string Thousands(size_t count) {
 void CVeilmarkDlg::ShowRunning(bool running) {
   SetDlgItemText(IDC_ANONYMIZE, running ? "Stop" : "Anonymize");
   EnableDlgItem(IDC_FOLDER, !running);
+  EnableDlgItem(IDC_PROFILE, !running);
   EnableDlgItem(IDC_SELECT_FOLDER, !running);
   if (!running) SetWindowText("Veilmark");
 }
@@ -127,7 +129,9 @@ void CVeilmarkDlg::ShowRunning(bool running) {
 // Exit, Escape and the close box.
 void CVeilmarkDlg::RunAnonymization() {
   LogQueue queue;
-  FolderRun run(m_folder, &queue, RunOptions());
+  RunOptions options;
+  options.profile.basic = m_profile != 0;
+  FolderRun run(m_folder, &queue, options);
   m_run = &run;
   ShowRunning(true);
   std::thread runner([&] {

@@ -42,6 +42,8 @@ class CVeilmarkDlg : public CDialog {
   CString m_message;
   CString m_folder;
   CString m_log;
+  // The check box under the folder box: a run with the DICOM Basic Profile.
+  int m_profile = 0;
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;

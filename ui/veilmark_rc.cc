@@ -13,9 +13,11 @@ const DialogItemTemplate kMainDialogItems[] = {
     {"BUTTON", "Select Folder...", IDC_SELECT_FOLDER, 7, 7, 64, 16, WS_TABSTOP},
     {"EDIT", "", IDC_FOLDER, 76, 9, 163, 12,
      ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
+    {"BUTTON", "Remove other identifying data (DICOM Basic Profile)",
+     IDC_PROFILE, 7, 24, 232, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
     {"BUTTON", "Anonymize", IDC_ANONYMIZE, 70, 130, 50, 16,
      BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {"EDIT", "", IDC_LOG, 7, 28, 232, 100,
+    {"EDIT", "", IDC_LOG, 7, 39, 232, 89,
      ES_MULTILINE | ES_AUTOHSCROLL | WS_BORDER | WS_HSCROLL | WS_TABSTOP},
 };
 

@@ -78,3 +78,9 @@ void DDX_Text(CDataExchange* pDX, int id, CString& value) {
     controls->ExchangeText(id, value, pDX->m_bSaveAndValidate != FALSE);
   }
 }
+
+void DDX_Check(CDataExchange* pDX, int id, int& value) {
+  if (DialogControls* controls = pDX->m_pDlgWnd->controls()) {
+    controls->ExchangeCheck(id, value, pDX->m_bSaveAndValidate != FALSE);
+  }
+}

@@ -76,5 +76,6 @@ class CDialog : public CCmdTarget {
 };
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value);
+void DDX_Check(CDataExchange* pDX, int id, int& value);
 
 #endif  // VEILMARK_PLATFORM_FRAMEWORK_CDIALOG_H_

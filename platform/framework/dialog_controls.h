@@ -24,6 +24,8 @@ class DialogControls {
   virtual ~DialogControls() = default;
   // Copies the text of control `id` into `value` (save) or the other way.
   virtual void ExchangeText(int id, CString& value, bool save) = 0;
+  // The same for the check box `id`: 1 checked, 0 not.
+  virtual void ExchangeCheck(int id, int& value, bool save) = 0;
   // Adds `text` at the end of control `id`, whose field has just gained
   // it: the exchange that follows has nothing more to show of that field.
   virtual void AppendText(int id, const CString& text) = 0;

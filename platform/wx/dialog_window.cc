@@ -1,6 +1,7 @@
 #include "platform/wx/dialog_window.h"
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/dcclient.h>
 #include <wx/iconbndl.h>
 #include <wx/settings.h>
@@ -81,7 +82,11 @@ void DialogWindow::AddControl(const DialogItemTemplate& item) {
   wxPoint position = ConvertDialogToPixels(wxPoint(item.x, item.y));
   wxSize size = ConvertDialogToPixels(wxSize(item.cx, item.cy));
   wxWindow* control = nullptr;
-  if (std::strcmp(item.windowClass, "BUTTON") == 0) {
+  if (std::strcmp(item.windowClass, "BUTTON") == 0 &&
+      (item.style & 0xF) == BS_AUTOCHECKBOX) {
+    control = new wxCheckBox(this, static_cast<int>(item.id),
+                             DisplayString(item.text), position, size);
+  } else if (std::strcmp(item.windowClass, "BUTTON") == 0) {
     auto* button = new wxButton(this, static_cast<int>(item.id),
                                 DisplayString(item.text), position, size);
     if ((item.style & 0xF) == BS_DEFPUSHBUTTON) button->SetDefault();
@@ -122,6 +127,16 @@ void DialogWindow::ExchangeText(int id, CString& value, bool save) {
              std::find(changedBoxes_.begin(), changedBoxes_.end(), box) ==
                  changedBoxes_.end()) {
     changedBoxes_.push_back(box);
+  }
+}
+
+void DialogWindow::ExchangeCheck(int id, int& value, bool save) {
+  auto* box = dynamic_cast<wxCheckBox*>(FindWindow(id));
+  if (!box) return;
+  if (save) {
+    value = box->GetValue() ? 1 : 0;
+  } else {
+    box->SetValue(value != 0);
   }
 }
 

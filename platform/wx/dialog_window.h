@@ -31,6 +31,7 @@ class DialogWindow : public wxDialog, public DialogControls {
 
   // DialogControls
   void ExchangeText(int id, CString& value, bool save) override;
+  void ExchangeCheck(int id, int& value, bool save) override;
   void AppendText(int id, const CString& text) override;
   void EndExchange(bool save) override;
   void SetTitle(const CString& text) override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/textctrl.h>
@@ -129,12 +130,22 @@ bool DialogProbe::IsOpen() const {
 }
 
 void DialogProbe::Click(int id) {
-  if (auto* button = Find<wxButton>(window_, id)) {
+  if (auto* box = Find<wxCheckBox>(window_, id)) {
+    box->SetValue(!box->GetValue());
+    wxCommandEvent click(wxEVT_CHECKBOX, id);
+    click.SetEventObject(box);
+    box->GetEventHandler()->ProcessEvent(click);
+  } else if (auto* button = Find<wxButton>(window_, id)) {
     wxCommandEvent click(wxEVT_BUTTON, id);
     click.SetEventObject(button);
     button->GetEventHandler()->ProcessEvent(click);
   }
   Settle();
+}
+
+bool DialogProbe::Checked(int id) const {
+  auto* box = Find<wxCheckBox>(window_, id);
+  return box && box->GetValue();
 }
 
 void DialogProbe::Type(int id, const std::string& utf8) {

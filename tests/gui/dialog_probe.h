@@ -32,14 +32,16 @@ class DialogProbe {
   std::vector<int> IconWidths() const;
   // The control with the keyboard focus; 0 for none.
   int FocusedId() const;
+  // Whether a check box is checked.
+  bool Checked(int id) const;
   // A box's text, in UTF-8.
   std::string Text(int id) const;
   // True when the last line of the box is in view.
   bool ShowsEnd(int id) const;
   bool IsOpen() const;
 
-  // What the user does: click a button; replace a box's text by typing;
-  // press Enter or Escape with the focus on a control, until the dialog
+  // What the user does: click a button or a check box; replace a box's text by
+  // typing; press Enter or Escape with the focus on a control, until the dialog
   // closes or `until` holds; close the window; scroll a box back to its
   // first line.
   void Click(int id);

@@ -288,6 +288,26 @@ TEST(DialogWindow, RunsShowTheirLinesLiveAndKeepEarlierRuns) {
                                  "Done. 3 file(s) modified.\r\n");
 }
 
+// The box under the folder box is off when the dialog opens; checked, the
+// run takes the DICOM Basic Profile, and says so first.
+TEST(DialogWindow, TheProfileBoxRunsTheBasicProfile) {
+  ScratchFolder folder;
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  CVeilmarkDlg dlg;
+  DialogProbe::Run(&dlg, [&](DialogProbe& probe) {
+    EXPECT_FALSE(probe.Checked(IDC_PROFILE));
+    probe.Type(IDC_FOLDER, folder.path());
+    probe.Click(IDC_PROFILE);
+    probe.Click(IDC_ANONYMIZE);
+    EXPECT_TRUE(probe.Checked(IDC_PROFILE));
+  });
+  EXPECT_EQ(dlg.m_log.str().substr(0, 58),
+            "Anonymizing with the DICOM Basic Profile, without options.");
+  const Rows rows = ReadRecord(folder);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][3].size(), 16u);  // "ANON" and twelve letters and digits
+}
+
 TEST(DialogWindow, BytesThatAreNotUtf8AreShownAndSurviveRoundTrips) {
   if (!IsPossibleName("caf\xE9.ima")) {
     GTEST_SKIP() << "no file name here holds bytes that are not UTF-8";
