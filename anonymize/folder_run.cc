@@ -263,7 +263,10 @@ void FolderRun::Anonymize(FolderHandle* folderHandle,
       FinishEarlierRun(folder_, entries, listed, options_.dryRun, key());
   for (const LogLine& line : earlier.lines) Add(line);
   result_.failed += static_cast<int>(earlier.kept.size());
-  if (!options_.dryRun) RemoveLeftoverTempFiles(folder_.str());
+  if (!options_.dryRun) {
+    RemoveLeftoverTempFiles(folder_.str());
+    if (key()) RemoveLeftoverTempFiles(KeysFolder(folder_.str()));
+  }
   result_.started = true;
   names.erase(std::remove_if(names.begin(), names.end(),
                              [&](const CString& name) {

@@ -8,6 +8,7 @@
 #include "pipeline/copy_flush.h"
 #include "platform/framework/delete_file.h"
 #include "platform/system/path_separator.h"
+#include "profile/copy_key.h"
 #include "profile/folder_key.h"
 #include "text/anonymous_name.h"
 
@@ -179,7 +180,16 @@ void GroupCommit::Publish(FileJob* const* jobs, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     FileJob* job = jobs[i];
     if (!job->ready) continue;
+    // With the profile, the copy's key takes its name first: no named copy
+    // is ever without its key.
     auto claim = [&](const CString& name) {
+      if (!job->keyPath.empty()) {
+        const std::string key = CopyKeyPath(folder_.str(), name.str());
+        if (!ReplaceFile(job->keyPath, key, nullptr, nullptr)) {
+          return PublishResult::kFailed;
+        }
+        job->keyPath = key;
+      }
       return PublishNoReplace(job->tempPath,
                               folder_.str() + kPathSeparator + name.str());
     };

@@ -158,14 +158,10 @@ void PrepareFile(const CString& folder, bool dryRun, const FolderKey* key,
   Deidentified deidentified;
   bool anonymized = key ? ApplyProfile(*key, job, &file, &deidentified)
                         : Anonymize(job, &file);
-  // With the profile, a new meta header; the copy's key first.
-  const E_FileWriteMode mode = key ? EWM_createNewMeta : EWM_fileformat;
+  // With the profile, the copy's key first.
   if (anonymized && key && !dryRun) {
-    OFString uid;
-    file.getDataset()->findAndGetOFString(DCM_SOPInstanceUID, uid);
     if (!WriteCopyKey(folder.str(), job->source,
-                      std::move(deidentified.original), xfer, uid.c_str(),
-                      &job->keyPath)) {
+                      std::move(deidentified.original), xfer, &job->keyPath)) {
       job->AddError("Couldn't save the key of new file: %s",
                     static_cast<LPCTSTR>(folder + kPathSeparator +
                                          "anonymous_record.keys"));
@@ -173,9 +169,9 @@ void PrepareFile(const CString& folder, bool dryRun, const FolderKey* key,
     }
   }
   if (anonymized &&
-      !(dryRun ? CopyWouldVerify(job->source, &file, xfer, mode)
-               : SaveVerifiedFile(job->source, &file, xfer, mode, folder.str(),
-                                  job->source.Access(), &job->tempPath))) {
+      !(dryRun ? CopyWouldVerify(job->source, &file, xfer)
+               : SaveVerifiedCopy(job->source, &file, xfer, folder.str(),
+                                  &job->tempPath))) {
     job->SaveFailed(folder);
     if (!job->keyPath.empty()) RemoveFile(job->keyPath);
     job->keyPath.clear();

@@ -153,7 +153,8 @@ bool SaveVerifiedFile(const SourceFile& source, DcmFileFormat* file,
 }
 
 bool CopyWouldVerify(const SourceFile& source, DcmFileFormat* file,
-                     E_TransferSyntax xfer, E_FileWriteMode mode) {
+                     E_TransferSyntax xfer) {
   return !ReadInWhole(source) ||
-         EncodeVerified(file, xfer, mode, ShapeOf(file->getDataset()), &copy);
+         EncodeVerified(file, xfer, EWM_fileformat, ShapeOf(file->getDataset()),
+                        &copy);
 }

@@ -51,7 +51,6 @@ bool SaveVerifiedFile(const SourceFile& source, DcmFileFormat* file,
 // read whole, the copy is made and read back in memory; a larger one is
 // taken to pass, since only its copy on disk could tell.
 bool CopyWouldVerify(const SourceFile& source, DcmFileFormat* file,
-                     E_TransferSyntax xfer,
-                     E_FileWriteMode mode = EWM_fileformat);
+                     E_TransferSyntax xfer);
 
 #endif  // VEILMARK_DICOM_VERIFIED_SAVE_H_

@@ -40,8 +40,9 @@ struct FileJob {
   // still to go), and the file's record line is done with.
   bool inPlace = false;
   bool lineDone = false;
-  // With the profile: a run's new key file of the copy, and whether its
-  // pixels may show text; an undo's key file the original came back from.
+  // With the profile: a run's key file of the copy (a temporary file until
+  // the copy takes its name), and whether its pixels may show text; an
+  // undo's key file the original came back from.
   std::string keyPath;
   bool mayShowText = false;
   std::string usedKey;

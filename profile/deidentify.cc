@@ -26,8 +26,11 @@ enum class Act {
   kPseudonym,  // the patient's name or ID
 };
 
-// The attributes a de-identified dataset carries, which the profile adds.
-const DcmTagKey kAdded[] = {DCM_PatientIdentityRemoved,
+// The attributes the profile puts in every dataset: the pseudonym, and
+// those that say what was done.
+const DcmTagKey kAdded[] = {DCM_PatientName,
+                            DCM_PatientID,
+                            DCM_PatientIdentityRemoved,
                             DCM_DeidentificationMethod,
                             DCM_DeidentificationMethodCodeSequence,
                             DCM_LongitudinalTemporalInformationModified};
@@ -59,13 +62,23 @@ std::string TextOf(DcmElement* element) {
   return value.substr(0, value.find_last_not_of(std::string(" \0", 2)) + 1);
 }
 
+// The value representation of `element`: of unknown one (UN, as a file
+// of explicit VR holds an element its writer did not know), the one the
+// dictionary gives its tag.
+DcmEVR VrOf(DcmElement* element) {
+  if (element->ident() != EVR_UN) return element->ident();
+  const DcmTagKey key = element->getTag();
+  return DcmTag(key).getEVR();
+}
+
 void SetText(DcmElement* element, const std::string& text) {
   if (element->isaString()) {
     element->putString(text.c_str());
     return;
   }
+  // Text, of unknown value representation: padded as its own is.
   std::string even = text;
-  if (even.size() % 2) even += '\0';
+  if (even.size() % 2) even += VrOf(element) == EVR_UI ? '\0' : ' ';
   element->putUint8Array(reinterpret_cast<const Uint8*>(even.data()),
                          static_cast<unsigned long>(even.size()));
 }
@@ -148,6 +161,7 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
     return Act::kPseudonym;
   }
   const bool sequence = element->ident() == EVR_SQ;
+  const DcmEVR vr = VrOf(element);
   const DeidRow* row = FindDeidRow(tag);
   if (!row) return sequence ? Act::kDescend : Act::kKeep;
   std::string action = row->basic;
@@ -161,10 +175,8 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
   }
   if (action == "C") {
     // Whole days: a time of day stays as it was.
-    if (element->ident() == EVR_TM) return Act::kKeep;
-    if (element->ident() == EVR_DA || element->ident() == EVR_DT) {
-      return Act::kShift;
-    }
+    if (vr == EVR_TM) return Act::kKeep;
+    if (vr == EVR_DA || vr == EVR_DT) return Act::kShift;
     action = row->basic;
   }
   const bool empty =
@@ -172,6 +184,12 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
                : element->getLength() == 0;
   if (action == "K") return sequence ? Act::kDescend : Act::kKeep;
   if (action == "X") return Act::kRemove;
+  // Z may be a dummy too: a date, a time or an ID of dummy value keeps what
+  // a reader of the copy needs to file it (a DICOMDIR's records).
+  if (action == "Z" && !empty &&
+      (vr == EVR_DA || vr == EVR_TM || vr == EVR_DT || vr == EVR_SH)) {
+    return Act::kDummy;
+  }
   if (action == "Z" || action == "X/Z") return Act::kEmpty;
   if (action == "U") return Act::kUid;
   if (action == "X/Z/U*") return sequence ? Act::kDescend : Act::kRemove;
@@ -179,11 +197,12 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
   // original had none.
   if (empty && action != "D") return Act::kEmpty;
   if (sequence) return Act::kDescend;
-  return element->ident() == EVR_UI ? Act::kUid : Act::kDummy;
+  return vr == EVR_UI ? Act::kUid : Act::kDummy;
 }
 
 bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
   DcmElement* element = item->getElement(index);
+  const DcmTagKey tag = element->getTag();
   const std::string before =
       act == Act::kDescend || act == Act::kRemove || act == Act::kEmpty
           ? std::string()
@@ -214,7 +233,7 @@ bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
       element->clear();
       return true;
     case Act::kDummy:
-      switch (element->ident()) {
+      switch (VrOf(element)) {
         case EVR_DA:
         case EVR_DT:
           after = "19000101";
@@ -225,11 +244,13 @@ bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
         case EVR_AS:
           after = "000D";
           break;
+        case EVR_PN:
+          after = "ANONYMIZED^";
+          break;
         case EVR_AE:
         case EVR_CS:
         case EVR_LO:
         case EVR_LT:
-        case EVR_PN:
         case EVR_SH:
         case EVR_ST:
         case EVR_UC:
@@ -258,7 +279,8 @@ bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
       if (!Shifted(before, offset_, &after)) after = "19000101";
       break;
     case Act::kPseudonym:
-      after = pseudonym_;
+      // The name in the family name's place, its given name empty.
+      after = pseudonym_ + (tag == DCM_PatientName ? "^" : "");
       break;
   }
   if (after == before) return false;
@@ -280,8 +302,16 @@ bool Profiler::Apply(DcmItem* item, std::set<DcmTagKey>* changed) {
   return any;
 }
 
-// The attributes that say what was done.
-void AddMethod(const ProfileOptions& options, DcmDataset* dataset) {
+// The pseudonym, where the original had no name or ID, and the attributes
+// that say what was done.
+void AddMethod(const ProfileOptions& options, const std::string& pseudonym,
+               DcmDataset* dataset) {
+  if (!dataset->tagExists(DCM_PatientName)) {
+    dataset->putAndInsertString(DCM_PatientName, (pseudonym + "^").c_str());
+  }
+  if (!dataset->tagExists(DCM_PatientID)) {
+    dataset->putAndInsertString(DCM_PatientID, pseudonym.c_str());
+  }
   dataset->putAndInsertString(DCM_PatientIdentityRemoved, "YES");
   std::string methods = "Basic Application Confidentiality Profile";
   std::vector<std::pair<std::string, std::string>> codes = {
@@ -322,6 +352,25 @@ bool MayShowText(DcmDataset* dataset) {
 
 }  // namespace
 
+void FreshMetaHeader(DcmFileFormat* file) {
+  DcmDataset* dataset = file->getDataset();
+  *file->getMetaInfo() = DcmMetaInfo();
+  // The UIDs of the SOP class and instance as the dataset holds them, as
+  // text of unknown value representation too.
+  const std::pair<DcmTagKey, DcmTagKey> kUids[] = {
+      {DCM_SOPClassUID, DCM_MediaStorageSOPClassUID},
+      {DCM_SOPInstanceUID, DCM_MediaStorageSOPInstanceUID}};
+  for (const auto& uid : kUids) {
+    DcmElement* element = nullptr;
+    if (dataset->findAndGetElement(uid.first, element).good() && element) {
+      const std::string text = TextOf(element);
+      if (!text.empty()) {
+        file->getMetaInfo()->putAndInsertString(uid.second, text.c_str());
+      }
+    }
+  }
+}
+
 Deidentified Deidentify(const FolderKey& key, const std::string& patientId,
                         const std::string& patientName, DcmFileFormat* file) {
   DcmDataset* dataset = file->getDataset();
@@ -331,12 +380,12 @@ Deidentified Deidentify(const FolderKey& key, const std::string& patientId,
   // stay in the original file until written.
   result.original.reset(new DcmDataset(*dataset));
   std::set<DcmTagKey> changed;
-  Profiler(key, key.Pseudonym(patientId, patientName),
-           key.DateOffset(patientId, patientName))
+  const std::string pseudonym = key.Pseudonym(patientId, patientName);
+  Profiler(key, pseudonym, key.DateOffset(patientId, patientName))
       .Apply(dataset, &changed);
-  AddMethod(key.options(), dataset);
+  AddMethod(key.options(), pseudonym, dataset);
   // Nothing of the source system's: a new meta header, a preamble of zeros.
-  *file->getMetaInfo() = DcmMetaInfo();
+  FreshMetaHeader(file);
   DcmDataset* original = result.original.get();
   for (unsigned long i = 0; i < original->card();) {
     DcmElement* element = original->getElement(i);

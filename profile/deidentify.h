@@ -36,6 +36,10 @@ struct Deidentified {
 Deidentified Deidentify(const FolderKey& key, const std::string& patientId,
                         const std::string& patientName, DcmFileFormat* file);
 
+// Replaces the file meta header and preamble of `file` by new ones: the
+// SOP class and instance of its dataset, the rest as the toolkit writes.
+void FreshMetaHeader(DcmFileFormat* file);
+
 // The original dataset of a copy: `original` (as Deidentify left it) with
 // the values the copy held for it, taken from `copy`.
 void Reassemble(DcmDataset* copy, DcmDataset* original);

@@ -10,6 +10,9 @@ packages=(
   g++ make cmake pkg-config
   libdcmtk-dev libgtest-dev zlib1g-dev unicode-data
   strace parallel
+  # What a test of the profile over real files runs: pydicom's test files,
+  # DCMTK's dcmdump, and dicom3tools' validator.
+  dcmtk dicom3tools python3-pydicom
   clang libclang-rt-14-dev
   libwxgtk3.2-dev xvfb xauth
 )
@@ -22,9 +25,9 @@ case "${1:-}" in
     packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base man-db)
     ;;
   bench)
-    # dcmodify and dcmdump (dcmtk), GNU time for peak memory, a C compiler
-    # for the slow-storage shim, xdotool and inotifywait for the dialog.
-    packages+=(dcmtk time gcc xdotool inotify-tools)
+    # GNU time for peak memory, a C compiler for the slow-storage shim,
+    # xdotool and inotifywait for the dialog.
+    packages+=(time gcc xdotool inotify-tools)
     ;;
   *)
     echo "usage: scripts/setup.sh [package|bench]" >&2

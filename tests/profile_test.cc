@@ -245,9 +245,16 @@ TEST(Profile, EveryAttributeGetsItsRowsActionAndComesBack) {
         }
         const std::string action = ActionOf(row, setting.columns);
         const DcmEVR vr = present ? element->ident() : EVR_UNKNOWN;
+        // Z may be a dummy: where the program gives one, a date, a time or
+        // an ID, it goes as D.
+        const DcmEVR dictionary = DcmTag(key).getEVR();
+        const bool zeroed =
+            action == "X/Z" ||
+            (action == "Z" && dictionary != EVR_DA && dictionary != EVR_TM &&
+             dictionary != EVR_DT && dictionary != EVR_SH);
         if (action == "X") {
           EXPECT_FALSE(present);
-        } else if (action == "Z" || action == "X/Z") {
+        } else if (zeroed) {
           ASSERT_TRUE(present);
           EXPECT_EQ(element->getLength(), 0u);
         } else if (action == "K" || action == "X/Z/U*" || vr == EVR_SQ) {

@@ -67,7 +67,13 @@ bool RecordedAsText(const std::string& recorded) {
 
 bool IsRecordedName(const std::string& recorded, const std::string& bytes,
                     const std::string& utf8) {
-  if (RecordedAsText(recorded)) return !utf8.empty() && utf8 == recorded;
+  // A person name's empty components at its end may be left out.
+  auto trimmed = [](std::string name) {
+    return name.erase(name.find_last_not_of('^') + 1);
+  };
+  if (RecordedAsText(recorded)) {
+    return !utf8.empty() && trimmed(utf8) == trimmed(recorded);
+  }
   return bytes.substr(0, bytes.find('\0')) == recorded;
 }
 

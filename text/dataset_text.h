@@ -43,7 +43,8 @@ bool RecordedAsText(const std::string& recorded);
 
 // Whether `recorded`, a patient name as a record line gives it, is the
 // name stored as `bytes`, which decodes to `utf8` (empty when it does not
-// decode): as text, or as the bytes up to a zero byte.
+// decode): as text, whatever empty components end it, or as the bytes up
+// to a zero byte.
 bool IsRecordedName(const std::string& recorded, const std::string& bytes,
                     const std::string& utf8);
 

@@ -122,12 +122,9 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
   const bool asText = RecordedAsText(oldName);
   if (!HoldsRecordedName(dataset, job->anonymousName.str())) {
     NotTheCopy(job);
-  } else if (profile && !RestoreFromKey(folder.str(), *key, &file, &original,
-                                        &job->usedKey)) {
+  } else if (profile && !RestoreFromKey(folder.str(), *key, job->fileName.str(),
+                                        &file, &original, &job->usedKey)) {
     job->AddError("Couldn't find the key of file: %s", path);
-  } else if (profile && !HoldsRecordedName(original.getDataset(),
-                                           job->patientName.str())) {
-    job->AddError("The key of file holds another patient name: %s", path);
   } else if (!profile && asText &&
              !DatasetText(dataset).Encode(job->patientName.str(), &oldName)) {
     job->AddError("Original patient name can't be written back exactly: %s",
@@ -143,15 +140,14 @@ void PrepareRestore(const CString& folder, const UndoState* dryState,
   } else {
     DcmFileFormat* back = profile ? &original : &file;
     const E_TransferSyntax xfer = dataset->getOriginalXfer();
-    const E_FileWriteMode mode = profile ? EWM_createNewMeta : EWM_fileformat;
+    if (profile) FreshMetaHeader(&original);
     if ((!profile && dataset
                          ->putAndInsertString(DcmTag(DCM_PatientName),
                                               oldName.c_str(), OFTrue)
                          .bad()) ||
-        !(dryState
-              ? CopyWouldVerify(job->source, back, xfer, mode)
-              : SaveVerifiedFile(job->source, back, xfer, mode, folder.str(),
-                                 job->source.Access(), &job->tempPath))) {
+        !(dryState ? CopyWouldVerify(job->source, back, xfer)
+                   : SaveVerifiedCopy(job->source, back, xfer, folder.str(),
+                                      &job->tempPath))) {
       job->SaveFailed(folder);
     } else {
       job->ready = true;
