@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <set>
 
+#include "profile/folder_key.h"
 #include "tests/faults.h"
 #include "tests/promise.h"
 #include "tests/test_folder.h"
@@ -41,15 +42,18 @@ void WriteOriginals(ScratchFolder* folder) {
 // files are put in place in three groups or more, however fast the workers
 // (where the system limits open files; Windows does not).
 int Stopped(const ScratchFolder& folder, const std::string& faults,
-            bool restore = false, std::string* log = nullptr) {
+            bool restore = false, std::string* log = nullptr,
+            bool profile = false) {
   const std::string out = folder.path() + ".out";
+  std::vector<std::string> arguments = {"--jobs", "4"};
+  if (profile) arguments.insert(arguments.end(), {"--profile", "basic"});
+  arguments.insert(arguments.end(),
+                   {restore ? "--restore" : "--", folder.path()});
   Process process;
   {
     // The program takes the limit with it.
     OpenFilesLimit limit(136);
-    process =
-        StartCli({"--jobs", "4", restore ? "--restore" : "--", folder.path()},
-                 faults, out);
+    process = StartCli(arguments, faults, out);
   }
   const int status = Finish(process);
   if (log) *log = ReadBytes(out);
@@ -113,6 +117,40 @@ TEST(Kill, EveryWindowOfTheCommitIsFinishedByTheNextRun) {
     EXPECT_EQ(promise.Broken(), std::vector<std::string>{});
     EXPECT_EQ(promise.NotExactlyOnce(), std::vector<std::string>{});
     EXPECT_EQ(promise.UntouchedOriginals(), std::vector<std::string>{});
+  }
+}
+
+// A run with the profile stopped in windows of its commit, among its copies'
+// keys taking their names too: the next run leaves each dataset in the
+// folder once, with its key, and an undo gives every original back.
+TEST(Kill, AProfileRunIsFinishedByTheNextRun) {
+  ScratchFolder original;
+  WriteOriginals(&original);
+  const auto before = Datasets(original.path());
+  const struct {
+    const char* faults;
+    int status;
+  } kSteps[] = {
+      {"kill:rename@.ima.key:1", kKilled},  // lines on disk, no name given
+      {"kill:rename@.ima.key:3", kKilled},  // some keys and copies named
+      {"kill:unlink:5", kKilled},           // some originals gone
+      {"signal:temp:20:2", 128 + faults::kInterrupt},
+  };
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.faults);
+    ScratchFolder folder;
+    folder.CopyFrom(original);
+    EXPECT_EQ(Stopped(folder, step.faults, false, nullptr, true), step.status);
+    EXPECT_EQ(Stopped(folder, "", false, nullptr, true), 0);
+    const auto copies = Datasets(folder.path());
+    EXPECT_EQ(copies.size(), before.size());
+    for (const auto& copy : copies) {
+      EXPECT_EQ(copy.first.compare(0, 4, "ANON"), 0) << copy.first;
+    }
+    EXPECT_EQ(Stopped(folder, "", true), 0);
+    EXPECT_TRUE(Datasets(folder.path()) == before);
+    EXPECT_EQ(Names(KeysFolder(folder.path())),
+              std::vector<std::string>{"profile"});
   }
 }
 

@@ -25,15 +25,16 @@ bool Root() { return geteuid() == 0; }
 // veilmark-cli on `folder` as an ordinary user with umask `mask`, in the
 // group staff too when `staff`: its exit status and output.
 int RunAsUser(const ScratchFolder& folder, std::string* out,
-              const char* mask = "022", bool staff = false) {
+              const char* mask = "022", bool staff = false,
+              const char* options = "") {
   std::string as = Root()
                        ? std::string("setpriv --reuid=65534 --regid=65534 ") +
                              (staff ? "--groups=50 " : "--clear-groups ")
                        : "";
   std::string log = folder.path() + ".log";
   int status = std::system(("umask " + std::string(mask) + "; " + as +
-                            VEILMARK_CLI " '" + folder.path() + "' > '" + log +
-                            "' 2>/dev/null")
+                            VEILMARK_CLI " " + options + " '" + folder.path() +
+                            "' > '" + log + "' 2>/dev/null")
                                .c_str());
   *out = ReadBytes(log);
   ::unlink(log.c_str());
@@ -137,6 +138,34 @@ TEST(Permissions, AsTheOwningUser) {
     EXPECT_EQ(copy.st_uid, Root() ? kNobody : geteuid());
     EXPECT_EQ(record.st_mode & 07777, c.recordMode ? c.recordMode : 0600u);
   }
+}
+
+// With the profile, what stays of the originals, and the secret, are kept
+// for their owner alone, whatever the umask: the keys' folder and every
+// file in it; the copies take their originals' access.
+TEST(Permissions, TheKeysAreTheirOwnersAlone) {
+  ScratchFolder folder;
+  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
+  ::chmod((folder / "IM1.ima").c_str(), 0644);
+  if (Root()) {
+    ::chown(folder.path().c_str(), kNobody, kNobody);
+    ::chown((folder / "IM1.ima").c_str(), kNobody, kNobody);
+  }
+  std::string out;
+  ASSERT_EQ(RunAsUser(folder, &out, "000", false, "--profile basic"), 0) << out;
+  const std::string keys = folder / "anonymous_record.keys";
+  struct stat st;
+  ASSERT_EQ(::stat(keys.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  const std::vector<std::string> names = Names(keys);
+  ASSERT_EQ(names.size(), 2u);
+  for (const std::string& name : names) {
+    ASSERT_EQ(::stat((keys + "/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
+  }
+  const std::string copy = folder / ReadRecord(folder)[0][1];
+  ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 // As root over another user's files, in a folder whose default ACL would
