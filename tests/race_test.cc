@@ -34,9 +34,9 @@ TEST(Race, OriginalRemovedTruncatedOrReplacedUnderTheRun) {
            [](const ScratchFolder& f) {
              Fixture other = Patient("SMITH^ANN", "20070801", 300 * 1024);
              other.sopInstanceUid = "1.2.3.999";
-             f.Write("other.tmp", other);
+             f.Write(".other.tmp", other);
              std::error_code error;
-             std::filesystem::rename(FsPath(f / "other.tmp"),
+             std::filesystem::rename(FsPath(f / ".other.tmp"),
                                      FsPath(f / "IM1.ima"), error);
              return !error;
            }},

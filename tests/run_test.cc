@@ -309,6 +309,11 @@ TEST(Run, WhatCannotBeWrittenKeepsTheOriginal) {
 // line, writes each line of its copies into the record the name now gives
 // once more, and stops.
 TEST(Run, ARecordChangedDuringARunKeepsEveryLine) {
+  // Where the system keeps others from a file a process holds open (and
+  // locks), no editor can replace or write the record during a run.
+  if (!OpenFilesCanBeChanged()) {
+    GTEST_SKIP() << "SKIPPED: the record held open cannot be changed";
+  }
   for (bool inPlace : {false, true}) {
     SCOPED_TRACE(inPlace ? "saved in place" : "replaced");
     ScratchFolder folder;
