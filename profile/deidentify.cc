@@ -17,7 +17,8 @@ namespace {
 // What the profile does to one attribute.
 enum class Act {
   kKeep,
-  kDescend,  // a sequence kept, the profile applied to its items
+  kDescend,         // a sequence kept, the profile applied to its items
+  kDescendAsDummy,  // the same, and its free text a dummy
   kRemove,
   kEmpty,
   kDummy,
@@ -151,6 +152,7 @@ class Profiler {
   std::vector<DeidOption> options_;
   std::string pseudonym_;
   int offset_;
+  int dummyDepth_ = 0;  // sequences given a dummy value around the item
 };
 
 Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
@@ -163,7 +165,15 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
   const bool sequence = element->ident() == EVR_SQ;
   const DcmEVR vr = VrOf(element);
   const DeidRow* row = FindDeidRow(tag);
-  if (!row) return sequence ? Act::kDescend : Act::kKeep;
+  if (!row) {
+    if (sequence) return Act::kDescend;
+    // Inside a sequence given a dummy value, text that tells what it likes
+    // goes too: what stays is structure, codes, numbers and references.
+    const bool freeText =
+        vr == EVR_ST || vr == EVR_LT || vr == EVR_UT || vr == EVR_UC;
+    return freeText && dummyDepth_ > 0 && element->getLength() > 0 ? Act::kDummy
+                                                                   : Act::kKeep;
+  }
   std::string action = row->basic;
   for (DeidOption option : options_) {
     const std::string said = row->options[static_cast<int>(option)];
@@ -196,27 +206,32 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
   // D, X/D, X/Z/D and Z/D: a value that tells nothing, or none where the
   // original had none.
   if (empty && action != "D") return Act::kEmpty;
-  if (sequence) return Act::kDescend;
+  if (sequence) return Act::kDescendAsDummy;
   return vr == EVR_UI ? Act::kUid : Act::kDummy;
 }
 
 bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
   DcmElement* element = item->getElement(index);
   const DcmTagKey tag = element->getTag();
-  const std::string before =
-      act == Act::kDescend || act == Act::kRemove || act == Act::kEmpty
-          ? std::string()
-          : TextOf(element);
+  const std::string before = act == Act::kDescend ||
+                                     act == Act::kDescendAsDummy ||
+                                     act == Act::kRemove || act == Act::kEmpty
+                                 ? std::string()
+                                 : TextOf(element);
   std::string after = before;
   switch (act) {
     case Act::kKeep:
       return false;
-    case Act::kDescend: {
+    case Act::kDescend:
+    case Act::kDescendAsDummy: {
       bool changed = false;
+      const int depth = act == Act::kDescendAsDummy ? 1 : 0;
+      dummyDepth_ += depth;
       auto* sequence = static_cast<DcmSequenceOfItems*>(element);
       for (unsigned long i = 0; i < sequence->card(); ++i) {
         changed = Apply(sequence->getItem(i), nullptr) || changed;
       }
+      dummyDepth_ -= depth;
       return changed;
     }
     case Act::kRemove:

@@ -6,9 +6,11 @@
 // the patient's name and ID the pseudonym. Where the table lets the
 // program choose (X/Z, X/D, X/Z/D, Z/D), the attribute stays, so that no
 // type 1 or type 2 attribute goes missing: empty when the original was
-// empty or Z may stand (X/Z), else with a dummy value; a sequence given a
-// dummy value keeps its items, the profile applied to them, and so do the
-// image references (X/Z/U*), their UIDs replaced. Then the attributes a
+// empty or Z may stand (X/Z), else with a dummy value. A sequence given a
+// dummy value keeps its items, the profile applied to them and their free
+// text (ST, LT, UT, UC) a dummy too, so that its structure, codes, numbers
+// and references stay; image references (X/Z/U*) keep their items, their
+// UIDs replaced. Then the attributes a
 // de-identified dataset carries are added, and a new file meta header and
 // a preamble of zeros replace the original's.
 #ifndef VEILMARK_PROFILE_DEIDENTIFY_H_

@@ -121,6 +121,7 @@ void PutEveryRow(const std::vector<Row>& rows, DcmItem* item) {
       DcmItem* inner = nullptr;
       item->findOrCreateSequenceItem(key, inner, -2);
       inner->putAndInsertString(DCM_CodeMeaning, "INSIDE");
+      inner->putAndInsertString(DCM_TextValue, "WHO WAS INSIDE");
       continue;
     }
     DcmElement* element = DcmItem::newDicomElement(tag);
@@ -257,7 +258,15 @@ TEST(Profile, EveryAttributeGetsItsRowsActionAndComesBack) {
         } else if (zeroed) {
           ASSERT_TRUE(present);
           EXPECT_EQ(element->getLength(), 0u);
-        } else if (action == "K" || action == "X/Z/U*" || vr == EVR_SQ) {
+        } else if (vr == EVR_SQ) {
+          // Given a dummy value, it keeps its items, their text a dummy.
+          DcmItem* kept = nullptr;
+          OFString text;
+          ASSERT_TRUE(item->findAndGetSequenceItem(key, kept, 0).good());
+          kept->findAndGetOFString(DCM_TextValue, text);
+          const bool dummy = action != "K" && action != "X/Z/U*";
+          EXPECT_EQ(text, dummy ? "ANONYMIZED" : "WHO WAS INSIDE");
+        } else if (action == "K" || action == "X/Z/U*") {
           EXPECT_TRUE(present);
         } else if (action == "U" || vr == EVR_UI) {
           ASSERT_TRUE(present);
