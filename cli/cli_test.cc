@@ -121,6 +121,13 @@ TEST(Cli, OutputAndExitStatus) {
       {{"--jobs", "x", u}, 2, ""},
       {{u, "--jobs", "2"}, 2, ""},
       {{"--jobs"}, 2, ""},
+      {{"--retain-uids", u}, 2, ""},
+      {{"--profile", "full", u}, 2, ""},
+      {{"--profile", "basic", "--restore", u}, 2, ""},
+      {{"--profile", "basic", "--retain-full-dates", "--retain-modified-dates",
+        u},
+       2,
+       ""},
   };
   for (const auto& c : cases) {
     std::string arguments;

@@ -292,5 +292,8 @@ TEST(Profile, EveryAttributeGetsItsRowsActionAndComesBack) {
         << ReadBytes(folder.path() + ".log");
     RemoveEntry(folder.path() + ".log");
     EXPECT_TRUE(Datasets(folder.path()) == before);
+    // The folder is anonymized with the profile: a run without it is not.
+    EXPECT_EQ(Finish(StartCli({folder.path()}, "", folder.path() + ".log")), 2);
+    RemoveEntry(folder.path() + ".log");
   }
 }
