@@ -7,7 +7,8 @@
 # on a fresh copy of the folder made before its timer starts:
 #   1. tmpfs (/dev/shm), BIG_FILES files of BIG_PIXELS pixel bytes; then
 #      each of ROUNDS runs over them undone (--restore), against the run;
-#   2. tmpfs, SMALL_FILES files of SMALL_PIXELS pixel bytes;
+#   2. tmpfs, SMALL_FILES files of SMALL_PIXELS pixel bytes; then both
+#      folders with --profile basic against the default run;
 #   3. the machine's disk (DISK, /var/tmp), the small files, dcmodify
 #      followed by one sync; each copy is synced before the timer starts;
 #   4. tmpfs, RERUN_FILES small files: a run, then a second run over the
@@ -19,7 +20,7 @@
 # storage slowed by 5 ms per flush call (bench/slow_flush.c, LD_PRELOAD),
 # --jobs 1 (one file after the other, three flushes each) against the
 # default. Then seconds per file against folder size, and peak memory: one
-# file of BIG_BYTES, and a folder of JOBS_FILES files of JOBS_BYTES at
+# file of BIG_BYTES (also with the profile), and a folder of JOBS_FILES files of JOBS_BYTES at
 # --jobs 1, 2 and 4. Ends with a summary table. Every setting can be
 # overridden from the environment, e.g. ROUNDS=3 bench/bench.sh
 set -euo pipefail
@@ -81,6 +82,7 @@ ima_count() { find "$1" -maxdepth 1 -name '*.ima' | wc -l; }
 
 # The contenders; each takes the folder to work on.
 run_veilmark() { "$cli" "$1" >/dev/null; }
+run_veilmark_profile() { "$cli" --profile basic "$1" >/dev/null; }
 run_dcmodify() {
   find "$1" -maxdepth 1 -name '*.ima' -print0 | xargs -0 dcmodify -nb -m "$NEW_NAME"
 }
@@ -183,6 +185,11 @@ undo_run=$(median "$walls_run") undo_undo=$(median "$walls_undo")
 undo_vs=$(ratio "$undo_undo" "$undo_run")
 side_by_side "tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "$work/small/source" "$SMALL_FILES" veilmark dcmodify
 small_veilmark=$med_veilmark small_dcmodify=$med_dcmodify small_vs=$vs
+# The DICOM Basic Profile against the default run, on the same folders.
+side_by_side "profile, tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "$work/big/source" "$BIG_FILES" veilmark_profile veilmark
+pbig_profile=$med_veilmark pbig_default=$med_dcmodify pbig_vs=$vs
+side_by_side "profile, tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "$work/small/source" "$SMALL_FILES" veilmark_profile veilmark
+psmall_profile=$med_veilmark psmall_default=$med_dcmodify psmall_vs=$vs
 side_by_side "$DISK, $SMALL_FILES x $SMALL_PIXELS bytes" "$disk/small/source" "$SMALL_FILES" veilmark dcmodify_sync sync
 disk_veilmark=$med_veilmark disk_dcmodify=$med_dcmodify disk_vs=$vs
 rm -rf "$work/big" "$work/small"
@@ -286,6 +293,7 @@ peak_kib() {  # peak_kib FOLDER COMMAND...: peak resident KiB on a fresh copy
 say "peak memory: one file of $BIG_BYTES bytes"
 "$fixtures" "$work/huge" 1 "$BIG_BYTES" 64
 rss_one=$(peak_kib "$work/huge" "$cli")
+rss_profile=$(peak_kib "$work/huge" "$cli" --profile basic)
 rm -rf "$work/run" && cp -r "$work/huge" "$work/run"
 /usr/bin/time -f %M -o "$work/rss" dcmodify -nb -m "$NEW_NAME" "$work/run"/*.ima
 rss_dcmodify=$(cat "$work/rss")
@@ -306,6 +314,8 @@ echo "(load average before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg
 row "tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "veilmark-cli $big_veilmark s, dcmodify $big_dcmodify s: ${big_vs}x (target <= 1.0x: $(verdict "$big_vs" 1.0))"
 row "undo, tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "run $undo_run s, undo $undo_undo s: ${undo_vs}x (target <= 1.2x: $(verdict "$undo_vs" 1.2))"
 row "tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "veilmark-cli $small_veilmark s, dcmodify $small_dcmodify s: ${small_vs}x (target <= 1.0x: $(verdict "$small_vs" 1.0))"
+row "profile, tmpfs, $BIG_FILES x $BIG_PIXELS bytes" "--profile basic $pbig_profile s, default $pbig_default s: ${pbig_vs}x (target <= 1.5x: $(verdict "$pbig_vs" 1.5))"
+row "profile, tmpfs, $SMALL_FILES x $SMALL_PIXELS bytes" "--profile basic $psmall_profile s, default $psmall_default s: ${psmall_vs}x (target <= 1.5x: $(verdict "$psmall_vs" 1.5))"
 if [ -n "${WINDOWS_CLI:-}" ]; then
   row "tmpfs, $BIG_FILES x $BIG_PIXELS bytes, wine" "veilmark-cli $wine_linux s, veilmark-cli.exe under wine $wine_exe s: ${wine_vs}x"
 fi
@@ -318,6 +328,7 @@ for n in "${sizes[@]}"; do
 done
 row "per file, $last vs $first files" "${growth}x (linear: $linear)"
 row "peak RSS, one $BIG_BYTES-byte file" "$(mib "$rss_one") (target <= 16 MiB: $(verdict "$rss_one" $MAX_RSS_KIB)); dcmodify $(mib "$rss_dcmodify")"
+row "peak RSS, one $BIG_BYTES-byte file, profile" "$(mib "$rss_profile") (target <= 16 MiB: $(verdict "$rss_profile" $MAX_RSS_KIB))"
 for j in 1 2 4; do
   row "peak RSS, $JOBS_FILES x $JOBS_BYTES bytes, --jobs $j" "$(mib "${rss_jobs[$j]}") (target <= $((16 * j)) MiB: $(verdict "${rss_jobs[$j]}" $((MAX_RSS_KIB * j))))"
 done
