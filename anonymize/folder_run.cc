@@ -60,7 +60,7 @@ bool FolderRun::TakeFolder(RecordContents* contents) {
   }
   // An undo takes the record that is there; a dry run keeps no lock.
   const RecordOpen opened =
-      options_.dryRun ? ProbeRecordFile(recordPath, folder_, contents)
+      options_.dryRun ? ProbeRecordFile(recordPath, folder_, contents, &reason)
       : options_.restore
           ? OpenExistingRecord(&record_, recordPath, contents, &reason)
           : OpenRecordFile(&record_, recordPath, contents, &reason);
@@ -77,9 +77,11 @@ bool FolderRun::TakeFolder(RecordContents* contents) {
       Error("Another run is using this folder: %s",
             static_cast<LPCTSTR>(folder_));
       return false;
+    case RecordOpen::kUnreadable:
+      Error("Couldn't read anonymous_record.csv: %s", reason.c_str());
+      return false;
     case RecordOpen::kFailed:
-      Error("Couldn't %s anonymous_record.csv: %s",
-            options_.restore ? "read" : "write to", reason.c_str());
+      Error("Couldn't write to anonymous_record.csv: %s", reason.c_str());
       return false;
   }
   if (contents->cutLine > 0) {

@@ -93,13 +93,17 @@ RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, RecordContents* contents,
   if (opened != RecordOpen::kOpened) return opened;
   std::string ending;
   std::uint64_t at = 0;
-  bool ready = Read(*record, contents, &ending, error);
-  if (ready && contents->length == 0) {
+  if (!Read(*record, contents, &ending, error)) {
+    CloseRecordFile(record);
+    return RecordOpen::kUnreadable;
+  }
+  bool ready = true;
+  if (contents->length == 0) {
     ready = Append(record, kRecordHeader, &at, error);
     contents->length = std::strlen(kRecordHeader);
-  } else if (ready && contents->cutLine > 0) {
+  } else if (contents->cutLine > 0) {
     ready = CutRecord(record, contents->length, error);
-  } else if (ready && !ending.empty()) {
+  } else if (!ending.empty()) {
     ready = Append(record, ending, &at, error);
     contents->length += ending.size();
   }
@@ -115,7 +119,7 @@ RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path,
   std::string text;
   if (!ReadRecordText(*record, &text, error)) {
     CloseRecordFile(record);
-    return RecordOpen::kFailed;
+    return RecordOpen::kUnreadable;
   }
   ParseRecordText(text, &contents->entries, &contents->format);
   contents->length = text.size();
@@ -123,7 +127,7 @@ RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path,
 }
 
 RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder,
-                           RecordContents* contents) {
+                           RecordContents* contents, std::string* error) {
   if (!EntryExists(path)) {
     return CanCreateFilesIn(folder) ? RecordOpen::kOpened
                                     : RecordOpen::kOpenFailed;
@@ -131,12 +135,12 @@ RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder,
   CFile record;
   if (!record.Open(path, CFile::modeReadWrite)) return RecordOpen::kOpenFailed;
   const bool busy = record.Lock() == CFile::kBusy;
-  std::string ending, error;
-  const bool read = !busy && Read(record, contents, &ending, &error);
+  std::string ending;
+  const bool read = !busy && Read(record, contents, &ending, error);
   CloseRecordFile(&record);
   return busy   ? RecordOpen::kBusy
          : read ? RecordOpen::kOpened
-                : RecordOpen::kOpenFailed;
+                : RecordOpen::kUnreadable;
 }
 
 const RecordEntry* FirstUnreadable(const std::vector<RecordEntry>& entries) {

@@ -23,28 +23,28 @@ struct RecordContents {
   int cutLine = 0;
 };
 
-enum class RecordOpen { kOpened, kOpenFailed, kBusy, kFailed };
+enum class RecordOpen { kOpened, kOpenFailed, kBusy, kUnreadable, kFailed };
 
 // Opens the record at `path` for a run, creating it when missing and
 // keeping what earlier runs wrote, reads it into `contents` and locks it
 // for as long as it stays open. A new or empty record gets the header;
 // later lines follow its last line, and a last line that a crash cut short
 // (no line break, too few fields) is taken off. kOpenFailed: it cannot be
-// opened; kBusy: another run holds it; kFailed: it cannot be read or
-// prepared, the reason in `error`.
+// opened; kBusy: another run holds it; kUnreadable: reading it failed;
+// kFailed: it cannot be prepared; the reason in `error`.
 RecordOpen OpenRecordFile(CFile* record, LPCTSTR path, RecordContents* contents,
                           std::string* error);
 
 // What OpenRecordFile would give, found without creating, changing or
-// keeping a lock on anything: kOpened, kOpenFailed or kBusy, with the
-// record's contents as OpenRecordFile would leave them. `folder` is where
-// the record would be created.
+// keeping a lock on anything: kOpened, kOpenFailed, kBusy or kUnreadable
+// (the reason in `error`), with the record's contents as OpenRecordFile
+// would leave them. `folder` is where the record would be created.
 RecordOpen ProbeRecordFile(LPCTSTR path, LPCTSTR folder,
-                           RecordContents* contents);
+                           RecordContents* contents, std::string* error);
 
 // Opens the record at `path`, which must exist, and locks it as
 // OpenRecordFile does, without writing anything, and reads it. kOpenFailed
-// when there is none.
+// when there is none, kUnreadable when reading it failed.
 RecordOpen OpenExistingRecord(CFile* record, LPCTSTR path,
                               RecordContents* contents, std::string* error);
 

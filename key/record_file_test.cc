@@ -57,8 +57,9 @@ TEST(RecordFile, ARecordThatIsALinkIsNotFollowed) {
   ASSERT_TRUE(MakeSymbolicLink(folder / "elsewhere.csv", link));
   EXPECT_EQ(OpenRecordFile(&record, link.c_str(), &contents, &error),
             RecordOpen::kOpenFailed);
-  EXPECT_EQ(ProbeRecordFile(link.c_str(), folder.path().c_str(), &contents),
-            RecordOpen::kOpenFailed);
+  EXPECT_EQ(
+      ProbeRecordFile(link.c_str(), folder.path().c_str(), &contents, &error),
+      RecordOpen::kOpenFailed);
   EXPECT_FALSE(Exists(folder / "elsewhere.csv"));
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 const char* const kOpNames[] = {
     "stat",     "open",   "temp", "write",  "flushfile", "flushfolder",
-    "flushall", "rename", "link", "unlink", "access"};
+    "flushall", "rename", "link", "unlink", "access",    "read"};
 
 // VEILMARK_FAULTS: "kill:OP[@PART]:N" or "signal:OP[@PART]:N:SIG".
 struct Steering {

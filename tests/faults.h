@@ -55,6 +55,7 @@ namespace faults {
 //                 fsetxattr(),               SetFileAttributesW(),
 //                 fremovexattr()             SetFileInformationByHandle()
 //                                            with FileBasicInfo
+//   kRead         pread()                    ReadFile()
 enum class Op {
   kStat,         // a run's first look at an original, and at a name
   kOpen,         // a file or folder opened
@@ -67,6 +68,7 @@ enum class Op {
   kLink,         // a second name, standing in for a rename that cannot refuse
   kUnlink,       // a name removed
   kAccess,       // a file's owner, permissions or attributes set
+  kRead,         // bytes read from a file at an offset
 };
 const char* OpName(Op op);  // "stat", "open", "temp", "write", ...
 

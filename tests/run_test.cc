@@ -275,7 +275,7 @@ TEST(Run, FilesThatGetNoCopyAreLeftAlone) {
             "original filename: k.\r\nQuitting...");
 }
 
-TEST(Run, WhatCannotBeWrittenKeepsTheOriginal) {
+TEST(Run, WhatCannotBeWrittenOrReadKeepsTheOriginal) {
   ScratchFolder folder;
   // An earlier record far larger than the files.
   const std::string earlier =
@@ -301,6 +301,21 @@ TEST(Run, WhatCannotBeWrittenKeepsTheOriginal) {
   EXPECT_EQ(folder.Names(),
             (Strings{"IM1.ima", "IM2.ima", "anonymous_record.csv"}));
   EXPECT_EQ(ReadBytes(folder / "anonymous_record.csv"), earlier);
+
+  // A record that cannot be read refuses the run, its dry run and the undo
+  // alike: none of them changes anything.
+  faults::Scope scope(
+      faults::Fail(faults::Op::kRead, "anonymous_record.csv", EIO));
+  const std::string before = Snapshot(folder);
+  for (const RunOptions& options :
+       {Options(1), Options(1, true), Options(1, false, true)}) {
+    RunResult result;
+    log = RunOver(folder, options, &result);
+    EXPECT_EQ(log.substr(0, 42), "ERROR:Couldn't read anonymous_record.csv: ");
+    EXPECT_EQ(log.find("\r\n"), log.size() - 2) << log;
+    EXPECT_FALSE(result.started);
+  }
+  EXPECT_EQ(Snapshot(folder), before);
 }
 
 // The record opened in an editor during a run and saved back, as a new

@@ -113,7 +113,7 @@ long CFile::ReadAt(std::uint64_t offset, void* buffer, UINT count) const {
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD n = 0;
-  const bool read = ReadFile(Handle(handle_), buffer, count, &n, &at) ||
+  const bool read = sys::ReadFile(Handle(handle_), buffer, count, &n, &at) ||
                     GetLastError() == ERROR_HANDLE_EOF;
   if (!read) win32::LastErrorText();  // errno, for the caller
   SetFilePointerEx(Handle(handle_), was, nullptr, FILE_BEGIN);

@@ -119,7 +119,7 @@ long SourceFile::ReadFromFile(unsigned long long offset, void* buffer,
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD n = 0;
-  if (!ReadFile(static_cast<HANDLE>(handle_), buffer, count, &n, &at)) {
+  if (!sys::ReadFile(static_cast<HANDLE>(handle_), buffer, count, &n, &at)) {
     if (GetLastError() == ERROR_HANDLE_EOF) return 0;
     const std::string reason = win32::LastErrorText();  // errno too
     if (error) *error = reason;

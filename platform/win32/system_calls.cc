@@ -14,6 +14,11 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
   return ::WriteFile(file, data, size, written, at);
 }
 
+BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
+              LPOVERLAPPED at) {
+  return ::ReadFile(file, data, size, read, at);
+}
+
 BOOL FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
 
 BOOL FlushFiles(const HANDLE* files, DWORD count) {

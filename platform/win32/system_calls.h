@@ -1,7 +1,7 @@
 // The Win32 calls through which the platform's Windows code creates,
-// writes, flushes, renames, deletes and looks at files, and gives them
-// their access: each passes straight to the system's function of the same
-// name. They sit in one object of their own (system_calls.cc), so that a
+// reads, writes, flushes, renames, deletes and looks at files, and gives
+// them their access: each passes straight to the system's function of the
+// same name. They sit in one object of their own (system_calls.cc), so that a
 // program can bring its own definitions of all of them instead, linked
 // before the platform library, as the tests' fault harness does to see,
 // fail or act at each call (tests/faults.h).
@@ -17,6 +17,8 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share,
                    DWORD flags, HANDLE model);
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                LPOVERLAPPED at);
+BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
+              LPOVERLAPPED at);
 BOOL FlushFileBuffers(HANDLE file);
 // Flushes each of `files` in turn, stopping at the first that fails: how
 // Windows, which has no call that flushes a file system short of a whole

@@ -99,6 +99,11 @@ ssize_t write(int fd, const void* data, size_t size) {
   return real(fd, data, size);
 }
 
+ssize_t pread(int fd, void* data, size_t size, off_t offset) {
+  static auto real = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+  return PassFd(Op::kRead, fd) ? -1 : real(fd, data, size, offset);
+}
+
 int fsync(int fd) {
   static auto real = Next<int (*)(int)>("fsync");
   struct stat st;

@@ -186,6 +186,12 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
   return ::WriteFile(file, data, size, written, at);
 }
 
+BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
+              LPOVERLAPPED at) {
+  if (faults::Watching() && Pass(Call(Op::kRead, PathOf(file)))) return FALSE;
+  return ::ReadFile(file, data, size, read, at);
+}
+
 BOOL FlushFileBuffers(HANDLE file) {
   if (faults::Watching() &&
       Pass(Call(faults::IsFolder(file) ? Op::kFlushFolder : Op::kFlushFile,
