@@ -12,21 +12,40 @@
 #     -DVEILMARK_MINGW_PREFIX="$prefix"
 #
 # The prefix is ${XDG_CACHE_HOME:-~/.cache}/veilmark/mingw-KEY, KEY a hash of
-# this script's recipe (its part from "The recipe" on) and of the toolchain
-# file, less their comments, and of the versions of the sources and of the
-# compiler: a change to any of them builds
-# anew into another prefix, and otherwise a run only checks that the stamp
-# file, written last, is there. The wine prefix the tests run in is
+# this script's recipe (its part from "The recipe" on), of the toolchain
+# file and of DCMTK's answers (below), less their comments, and of the
+# versions of the sources and of the compiler: a change to any of them
+# builds anew into another prefix, and otherwise a run only checks that the
+# stamp file, written last, is there. The wine prefix the tests run in is
 # ${XDG_CACHE_HOME:-~/.cache}/veilmark/wineprefix.
 #
 # Runs as root, or as a user who may "sudo apt-get" (needed only when a
-# package or the source packages' list is missing). A build takes about 11
-# minutes on two cores.
+# package or the source packages' list is missing). A build takes about 7
+# minutes on two cores, 8 beside another build (of which fetching the
+# sources 5 s, DCMTK's configure 5 s and wx's 20 s).
+#
+# DCMTK's configure is given the answers to its checks of the compiler and
+# its headers, cmake/dcmtk-configure-answers.cmake, instead of compiling a
+# test program for each. "scripts/windows-deps.sh --check-answers" builds
+# nothing: it configures DCMTK once with the answers and once asking, as a
+# configure without them does (some minutes), compares the headers the two
+# write, and writes the answers the second found beside the cache's
+# prefixes, to compare with the file (it fails where they differ).
 set -euo pipefail
+
+case ${1:-} in
+  "") mode=build ;;
+  --check-answers) mode=check ;;
+  *)
+    echo "usage: scripts/windows-deps.sh [--check-answers]" >&2
+    exit 2
+    ;;
+esac
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 script=$here/scripts/windows-deps.sh
 toolchain=$here/cmake/mingw-w64-x86_64.cmake
+answers=$here/cmake/dcmtk-configure-answers.cmake
 host=x86_64-w64-mingw32
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/veilmark
 jobs=$(nproc)
@@ -94,12 +113,12 @@ googletest $(deb_version googletest)
 g++-mingw-w64-x86-64-posix $(deb_version g++-mingw-w64-x86-64-posix)
 mingw-w64-x86-64-dev $(deb_version mingw-w64-x86-64-dev)
 libz-mingw-w64-dev $(deb_version libz-mingw-w64-dev)"
-# The key: the versions, the toolchain and the recipe below its marker,
-# less comments, so that how the packages and sources are found can change
-# without a rebuild.
+# The key: the versions, the toolchain, DCMTK's answers and the recipe
+# below its marker, less comments, so that how the packages and sources are
+# found can change without a rebuild.
 key=$({
   printf '%s\n' "$versions"
-  { sed -n '/^# --- The recipe/,$p' "$script"; cat "$toolchain"; } |
+  { sed -n '/^# --- The recipe/,$p' "$script"; cat "$toolchain" "$answers"; } |
     grep -v '^[[:space:]]*\(#.*\)\?$'
 } | sha256sum | cut -c1-12)
 prefix=$cache/mingw-$key
@@ -134,7 +153,7 @@ if [ ! -d "$wineprefix" ]; then
   mv "$wineprefix.new" "$wineprefix"
 fi
 
-if [ -f "$stamp" ]; then
+if [ "$mode" = build ] && [ -f "$stamp" ]; then
   log "up to date: $prefix"
   echo "$prefix"
   exit 0
@@ -226,9 +245,14 @@ fi
 have_sources || die "apt has no source of dcmtk $dcmtk_version or of wxwidgets3.2 $wx_version"
 
 # --- The recipe: what is built, and how (the cache key hashes from here on).
-log "building into $prefix"
-rm -rf "$prefix"
-mkdir -p "$prefix"
+if [ "$mode" = build ]; then
+  log "building into $prefix"
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+else
+  # Where the libraries would go: the check installs nothing there.
+  prefix=$cache/mingw-check
+fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/veilmark-windows-deps.XXXXXX")
 others=
 # On any way out, DCMTK's build (below, beside wx's) stops too, and the
@@ -262,12 +286,14 @@ cd "$scratch"
 sandbox=()
 # As root apt would hand the download to its user _apt, who cannot write here.
 [ "$(id -u)" -ne 0 ] || sandbox=(-o APT::Sandbox::User=root)
-step "fetching the sources" sources.log \
-  apt-get "${sandbox[@]}" source "dcmtk=$dcmtk_version" "wxwidgets3.2=$wx_version"
+sources=("dcmtk=$dcmtk_version")
+[ "$mode" = check ] || sources+=("wxwidgets3.2=$wx_version")
+step "fetching the sources" sources.log apt-get "${sandbox[@]}" source "${sources[@]}"
 upstream() { local v=${1#*:}; echo "${v%-*}"; }
 dcmtk_src=$scratch/dcmtk-$(upstream "$dcmtk_version")
 wx_src=$scratch/wxwidgets3.2-$(upstream "$wx_version")
-[ -d "$dcmtk_src" ] && [ -d "$wx_src" ] || die "the sources did not unpack where expected"
+[ -d "$dcmtk_src" ] && { [ "$mode" = check ] || [ -d "$wx_src" ]; } ||
+  die "the sources did not unpack where expected"
 
 cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVEILMARK_MINGW_PREFIX="$prefix"
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
@@ -275,16 +301,16 @@ cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVEILMARK_MINGW_PREFIX="$prefix"
 # Cross-compiling, DCMTK's configure looks for the C++ runtime's DLL and makes
 # a wine prefix of its own, to run its test programs under wine. The
 # toolchain links them statically, so the DLL is never needed, and the wine
-# prefix is the one above. Its STL checks, each a program run under wine,
-# only confirm that mingw-w64's libstdc++ works: their results are given.
-# What is left to run is the one program that writes config/arith.h.
-cat >dcmtk-cache.cmake <<EOF
+# prefix is the one above. With the answers, what is left to run is the one
+# program that writes config/arith.h.
+cat >dcmtk-wine.cmake <<EOF
 set(WINE_CPP_RUNTIME "C:\\\\windows\\\\system32" CACHE INTERNAL "")
 set(DCMTK_WINEPREFIX "$wineprefix" CACHE INTERNAL "")
-foreach(feature VECTOR ALGORITHM LIMITS LIST MAP MEMORY STACK STRING TYPE_TRAITS TUPLE SYSTEM_ERROR)
-  set(HAVE_STL_\${feature}_TEST_RESULT 1 CACHE INTERNAL "")
-endforeach()
 EOF
+{
+  cat dcmtk-wine.cmake
+  printf 'include("%s")\n' "$answers"
+} >dcmtk-cache.cmake
 # What dcmdata needs, with zlib (deflated transfer syntaxes) and wide-char
 # file names; like Debian's build, DCMTK's private tags in its dictionary,
 # the STL for its classes and C++17. The dictionary is compiled in: no file
@@ -298,6 +324,79 @@ dcmtk_options=(
   -DDCMTK_WITH_SNDFILE=OFF -DDCMTK_WITH_ICONV=OFF -DDCMTK_WITH_ICU=OFF -DDCMTK_WITH_WRAP=OFF
   -DDCMTK_WITH_OPENJPEG=OFF -DDCMTK_WITH_DOXYGEN=OFF -DDCMTK_ENABLE_MANPAGES=OFF
 )
+
+# dcmtk_answers CACHE: the answers file that the configure whose
+# CMakeCache.txt is CACHE would give: the results of its checks, which it
+# keeps as internal entries, less those of CMake itself, paths, and what
+# its programs' runs leave behind; then the large file mode that its check
+# chose, an option that it sets after the check (without it, a configure
+# given the check's result takes another).
+dcmtk_answers() {
+  cat <<'EOF'
+# What DCMTK's configure finds out about mingw-w64's compiler, headers and
+# libraries, given to it in the cache before it starts (by
+# scripts/windows-deps.sh): a check whose answer is here is not made again.
+# Cross-compiling, each check is a program compiled on its own, and there
+# are some five hundred, the STL's run under wine too: five to ten minutes
+# on two cores, for the same answers each time. A check that is not here (a
+# newer DCMTK's) is still made.
+#
+# Written by "scripts/windows-deps.sh --check-answers" from a configure
+# without it, which also checks that DCMTK's configure writes the same
+# config headers (osconfig.h, arith.h) with it as without: run it again
+# when DCMTK or mingw-w64 change, and replace this file with what it writes.
+EOF
+  awk -F':INTERNAL=' '
+    /^[A-Za-z_][^:]*:INTERNAL=/ {
+      name = $1; value = substr($0, length(name) + 11)
+      if (name ~ /-(ADVANCED|STRINGS)$/ || name ~ /^(CMAKE_|_|WINE_|ZLIB_)/ ||
+          name ~ /^(COMPILED|COMPILE_RESULT|RESULT)$/ ||
+          (name ~ /^DCMTK_/ && name !~ /^DCMTK_(LFS|HAVE_)/)) next
+      print value "\t" name
+    }' "$1" | sort -t "$(printf '\t')" -k2,2 | awk -F'\t' '
+    { if (!($1 in names)) order[++n] = $1; names[$1] = names[$1] " " $2 }
+    END {
+      for (i = 1; i <= n; i++) {
+        k = split(names[order[i]], name, " ")
+        line = "foreach(answer"
+        for (j = 1; j <= k; j++) {
+          if (length(line) + 1 + length(name[j]) > 78) { print line; line = "   " }
+          line = line " " name[j]
+        }
+        print line ")"
+        printf "  set(${answer} \"%s\" CACHE INTERNAL \"\")\nendforeach()\n", order[i]
+      }
+    }'
+  sed -n 's/^DCMTK_ENABLE_LFS:STRING=\(.*\)/set(DCMTK_ENABLE_LFS "\1" CACHE STRING "")/p' "$1"
+}
+
+if [ "$mode" = check ]; then
+  step "DCMTK configure with the answers" answered.log \
+    cmake -S "$dcmtk_src" -B answered -C dcmtk-cache.cmake "${cross[@]}" "${dcmtk_options[@]}"
+  step "DCMTK configure asking" asked.log \
+    cmake -S "$dcmtk_src" -B asked -C dcmtk-wine.cmake "${cross[@]}" "${dcmtk_options[@]}"
+  same=yes
+  for header in osconfig.h arith.h; do
+    if cmp -s {answered,asked}/config/include/dcmtk/config/"$header"; then
+      log "$header: the same both ways"
+    else
+      log "$header differs:"
+      diff {answered,asked}/config/include/dcmtk/config/"$header" >&2 || true
+      same=no
+    fi
+  done
+  found=$cache/dcmtk-configure-answers.cmake
+  dcmtk_answers asked/CMakeCache.txt >"$found"
+  if cmp -s "$answers" "$found"; then
+    log "the answers agree with a configure that asks"
+  else
+    log "a configure that asks finds other answers: $found"
+    diff "$answers" "$found" >&2 || true
+    same=no
+  fi
+  [ "$same" = yes ]
+  exit
+fi
 build_dcmtk() {
   step "DCMTK configure" dcmtk.log \
     cmake -S "$dcmtk_src" -B dcmtk-build -C dcmtk-cache.cmake "${cross[@]}" "${dcmtk_options[@]}" &&
@@ -312,20 +411,38 @@ build_gtest() {
     step "GoogleTest install" gtest.log cmake --install gtest-build
 }
 
-# The MSW port, static, with only the libraries a dialog needs: base and
-# core, and wxregex, wx's own PCRE, for wxRegEx (net and adv come out empty).
-# Debian's source leaves out libpng, libjpeg, libtiff, expat and zlib
-# ("+dfsg"): zlib is mingw-w64's, and the others are off, and with libpng so
-# is SVG. The rest is wx's defaults, as in Debian's build for GTK.
+# The MSW port, static, with only the libraries a dialog needs, base and
+# core (net and adv come out empty), and in them only what the dialog and
+# its tests use: every optional part of wx is off but those named below.
+# Each of wx's sources starts with the same headers, compiled once into a
+# precompiled header. Debian's source leaves out libpng, libjpeg, libtiff
+# and expat ("+dfsg"): they are off; zlib is mingw-w64's.
+wx_features=(
+  # What wx itself needs on Windows: threads, its log, time, files and
+  # streams, loading DLLs, the registry, fonts' encodings, OLE (the folder
+  # chooser's and the clipboard's), and catching what an event handler
+  # throws, as Debian's build does (OLE's code needs the variant; the
+  # bitmaps' code compiles only with intl).
+  threads exceptions intl log longlong datetime streams file ffile stdpaths
+  timer dynlib dynamicloader regkey fontmap sysoptions variant any ole
+  # The dialog: buttons, text boxes (with their own context menu), the
+  # keyboard, the clipboard, themes, icons drawn from images, the desktop's
+  # size, and the folder chooser. wx's folder chooser takes in its generic
+  # one and so the file chooser, and these and the message box need the
+  # choice, check box, radio button, tree, image list and static text
+  # controls.
+  button textctrl menus menubar accel caret mousewheel validators dataobj
+  clipboard uxtheme ownerdrawn image ico_cur palette wxdib display
+  commondlg dirdlg filedlg msgdlg choice checkbox radiobtn treectrl imaglist
+  stattext
+  # The tests', which type into the dialog as its user would.
+  uiactionsim
+)
 wx_options=(
-  --with-msw --disable-shared --disable-tests --without-subdirs
-  --disable-webview --disable-mediactrl --disable-html --disable-htmlhelp
-  --disable-xrc --disable-aui --disable-stc --disable-richtext --disable-propgrid
-  --disable-ribbon --without-opengl --disable-debugreport
-  --disable-sockets --disable-webrequest --disable-protocols --disable-url --disable-fs_inet
-  --with-zlib=sys --with-regex=builtin
-  --without-libpng --without-libjpeg --without-libtiff --without-expat
-  --without-liblzma --without-libcurl --disable-svg
+  --with-msw --disable-shared --disable-tests --without-subdirs --enable-pch
+  --disable-all-features "${wx_features[@]/#/--enable-}"
+  --with-zlib=sys --without-regex --without-libpng --without-libjpeg --without-libtiff
+  --without-expat --without-liblzma --without-libcurl --without-opengl
 )
 build_wx() {
   mkdir wx-build &&
@@ -336,7 +453,9 @@ build_wx() {
     step "wxWidgets install" wx.log make -C wx-build install
 }
 
-# DCMTK's configure runs mostly one compiler at a time: wx builds beside it.
+# The two builds go side by side: each has stretches of one process at a
+# time (a configure, wx's precompiled headers, an archive), which the
+# other's compilers fill.
 t0=$SECONDS
 set -m  # its own process group, for cleanup to stop
 (build_dcmtk && build_gtest) &
