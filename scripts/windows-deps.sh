@@ -406,7 +406,7 @@ build_dcmtk() {
 # GoogleTest and GoogleMock, as Debian ships their source.
 build_gtest() {
   step "GoogleTest configure" gtest.log \
-    cmake -S /usr/src/googletest -B gtest-build "${cross[@]}" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON &&
+    cmake -S /usr/src/googletest -B gtest-build "${cross[@]}" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON &&
     step "GoogleTest build" gtest.log cmake --build gtest-build -j "$jobs" &&
     step "GoogleTest install" gtest.log cmake --install gtest-build
 }
