@@ -2,11 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 
 #include "key/record_file.h"
 #include "tests/faults.h"
-#include "tests/promise.h"
 #include "tests/test_folder.h"
 #include "veilmark_version.h"
 
@@ -111,6 +109,9 @@ TEST(Cli, OutputAndExitStatus) {
            "\nLeft 1 file(s) that an earlier run anonymized.\nDone. 0 "
            "file(s) modified.\n" +
            cannot + parent / "missing" + "\nQuitting...\n"},
+      {{"--dry-run", busy.path()},
+       2,
+       "ERROR:Another run is using this folder: " + busy.path() + "\n"},
       {{"--", dash / "-scans"}, 0, "Done. 0 file(s) modified.\n"},
       {{"--version"}, 0, "veilmark-cli " VEILMARK_VERSION "\n"},
       // Bad usage, around a folder that would run, touches nothing.
@@ -147,38 +148,6 @@ TEST(Cli, OutputAndExitStatus) {
   // "." is the current folder's absolute path.
   EXPECT_EQ(RunCli({"."}, busy.path()).out,
             "ERROR:Another run is using this folder: " + busy.path() + "\n");
-}
-
-// The recipe for many folders in docs/many-folders.md, with GNU parallel on
-// this machine: each folder is anonymized exactly once.
-TEST(Cli, GnuParallelRecipeTakesEachFolderOnce) {
-  if (!HasPosixShell()) {
-    GTEST_SKIP() << "SKIPPED: the system has no POSIX shell, find or GNU "
-                    "parallel";
-  }
-  ScratchFolder archive;
-  std::vector<std::unique_ptr<Promise>> promises;
-  for (int i = 0; i < 8; ++i) {
-    const std::string series = archive / ("series" + std::to_string(i));
-    std::filesystem::create_directory(FsPath(series));
-    for (int j = 0; j < 5; ++j) {
-      std::string error;
-      Fixture fixture = Patient(j % 2 ? "DOE^JOHN" : "ROE^JANE", "20070801");
-      ASSERT_TRUE(WriteFixture(Join(series, "IM" + std::to_string(j) + ".ima"),
-                               fixture, &error));
-    }
-    promises.push_back(std::make_unique<Promise>(series));
-  }
-  ShellResult run =
-      Shell("find " + Quoted(archive.path()) +
-            " -name '*.ima' -printf '%h\\0' | sort -zu | parallel -0 "
-            "--will-cite --jobs 4 " VEILMARK_CLI " --jobs 1 {}");
-  EXPECT_EQ(run.status, 0) << run.out;
-  for (const auto& promise : promises) {
-    EXPECT_EQ(promise->Broken(), std::vector<std::string>{});
-    EXPECT_EQ(promise->NotExactlyOnce(), std::vector<std::string>{});
-    EXPECT_EQ(promise->UntouchedOriginals(), std::vector<std::string>{});
-  }
 }
 
 // An undo as scripts use it: its dry run, its exit statuses, many folders.

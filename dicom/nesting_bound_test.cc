@@ -1,7 +1,6 @@
 #include "dicom/nesting_bound.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "tests/test_folder.h"
 
@@ -24,48 +23,19 @@ std::string Dataset(unsigned long tags, bool bigEndian) {
   return bytes;
 }
 
-// A meta header (explicit VR little endian) of `elements`.
-std::string MetaHeader(const std::string& elements) {
-  return std::string(128, '\0') + "DICM" + elements;
-}
-
-std::string Element(uint16_t element, const char* vr,
-                    const std::string& value) {
-  std::string out = {'\x02',
-                     '\x00',
-                     static_cast<char>(element & 0xFF),
-                     static_cast<char>(element >> 8),
-                     vr[0],
-                     vr[1]};
-  const uint32_t length = static_cast<uint32_t>(value.size());
-  if (std::string(vr) == "OB") {
-    out += std::string(2, '\0');
-    for (int k = 0; k < 4; ++k) out += static_cast<char>(length >> (8 * k));
-  } else {
-    out += {static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
-  }
-  return out + value;
-}
-
+// The preamble and a meta header naming the deflated transfer syntax:
+// (0002,0001) OB and (0002,0010) UI, explicit VR little endian.
+const std::string kPreamble = std::string(128, '\0') + "DICM";
 const std::string kDeflatedSyntax =
-    Element(0x0001, "OB", std::string("\x00\x01", 2)) +
-    Element(0x0010, "UI", std::string("1.2.840.10008.1.2.1.99\0", 23));
-
-// `bytes` deflated as the transfer syntax has it: raw, no zlib header.
-std::string Deflated(const std::string& bytes) {
-  z_stream zs = {};
-  deflateInit2(&zs, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8,
-               Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&zs, bytes.size()), '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  zs.avail_in = static_cast<uInt>(bytes.size());
-  zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  zs.avail_out = static_cast<uInt>(out.size());
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
+    std::string("\x02\0\x01\0OB\0\0\x02\0\0\0\0\x01", 14) +
+    std::string(
+        "\x02\0\x10\0UI\x17\0"
+        "1.2.840.10008.1.2.1.99\0",
+        31);
+// A meta element (0002,0102) OB of 9000 bytes: past the head that is read.
+const std::string kUnwalkable =
+    std::string("\x02\0\x02\x01OB\0\0\x28\x23\0\0", 12) +
+    std::string(9000, 'x');
 
 // Bytes that deflate cannot shrink, holding no tag, then `tags` tags: the
 // compressed tags lie past the check's first piece.
@@ -106,14 +76,13 @@ TEST(NestingBound, EveryItemTagCountsAndNothingElse) {
     deeper[kPiece] = '\x01';  // the split tag's third byte: no tag
     EXPECT_EQ(Check(deeper), Nesting::kWithin);
   }
-  const std::string deflated = MetaHeader(kDeflatedSyntax);
-  EXPECT_EQ(Check(deflated + Deflated(Incompressible(kLimit))),
+  const std::string deflated = kPreamble + kDeflatedSyntax;
+  EXPECT_EQ(Check(deflated + RawDeflate(Incompressible(kLimit))),
             Nesting::kWithin);
-  EXPECT_EQ(Check(deflated + Deflated(Incompressible(kLimit + 1))),
+  EXPECT_EQ(Check(deflated + RawDeflate(Incompressible(kLimit + 1))),
             Nesting::kTooDeep);
 
-  const std::string unwalkable = Element(0x0102, "OB", std::string(9000, 'x'));
-  EXPECT_EQ(Check(MetaHeader(unwalkable)), Nesting::kWithin);
-  EXPECT_EQ(Check(MetaHeader(kDeflatedSyntax + unwalkable)),
+  EXPECT_EQ(Check(kPreamble + kUnwalkable), Nesting::kWithin);
+  EXPECT_EQ(Check(kPreamble + kDeflatedSyntax + kUnwalkable),
             Nesting::kUnreadable);
 }

@@ -1,5 +1,7 @@
 #include "tests/files.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -74,6 +76,21 @@ Rows RecordRows(const std::string& text) {
                  : std::vector<std::string>{});
   }
   return rows;
+}
+
+std::string RawDeflate(const std::string& bytes) {
+  z_stream zs{};
+  deflateInit2(&zs, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8,
+               Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&zs, bytes.size()), '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  zs.avail_in = static_cast<uInt>(bytes.size());
+  zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
+  zs.avail_out = static_cast<uInt>(out.size());
+  deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
 }
 
 std::string DatasetWithoutPatientName(const std::string& path) {

@@ -34,6 +34,10 @@ std::vector<std::string> Names(const std::string& folder, bool imaOnly = false);
 // or none for a line that does not hold four.
 Rows RecordRows(const std::string& text);
 
+// `bytes` deflated as DICOM's deflated transfer syntax has them: raw, with
+// no zlib header.
+std::string RawDeflate(const std::string& bytes);
+
 // The dataset of the file at `path`, encoded without its patient name in
 // the file's own transfer syntax, after the syntax's name: two files whose
 // datasets differ only in the patient name give the same text. Empty when

@@ -3,7 +3,6 @@
 // the exact bytes of its name. (Broken contents of every other kind are the
 // fuzzer's: fuzz/.)
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 
@@ -28,21 +27,6 @@ struct Encoder {
     return U16(group) + U16(element) + vr + U16(value.size()) + value;
   }
 };
-
-std::string RawDeflate(const std::string& bytes) {
-  z_stream zs{};
-  deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
-               Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&zs, bytes.size()), '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  zs.avail_in = bytes.size();
-  zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  zs.avail_out = out.size();
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
 
 enum class Encoding { kLittle, kBig, kDeflated };
 

@@ -64,42 +64,24 @@ DcmTagKey TagOf(const Row& row) {
 
 // A value of `vr` that tells something: what the profile must take out.
 std::string ValueOf(DcmEVR vr, int n) {
-  switch (vr) {
-    case EVR_DA:
-      return "20070801";
-    case EVR_DT:
-      return "20070801101010";
-    case EVR_TM:
-      return "101010";
-    case EVR_AS:
-      return "030Y";
-    case EVR_UI:
-      return "1.2.826.0.1." + std::to_string(n);
-    case EVR_DS:
-    case EVR_IS:
-    case EVR_US:
-    case EVR_SS:
-    case EVR_UL:
-    case EVR_SL:
-    case EVR_FL:
-    case EVR_FD:
-    case EVR_UV:
-    case EVR_SV:
-      return "7";
-    case EVR_OB:
-    case EVR_OW:
-    case EVR_UN:
-    case EVR_ox:
-    case EVR_xs:
-    case EVR_lt:
-      return "41\\42";
-    case EVR_AT:
-      return "(0010,0010)";
-    case EVR_CS:
-      return "CODE" + std::to_string(n);
-    default:
-      return "WHO" + std::to_string(n);
+  const std::string name = DcmVR(vr).getVRName();
+  if (name == "DA") return "20070801";
+  if (name == "DT") return "20070801101010";
+  if (name == "TM") return "101010";
+  if (name == "AS") return "030Y";
+  if (name == "AT") return "(0010,0010)";
+  if (name == "UI") return "1.2.826.0.1." + std::to_string(n);
+  if (name == "CS") return "CODE" + std::to_string(n);
+  // Numbers, as text or binary; bytes.
+  if (std::string(" DS IS US SS UL SL FL FD UV SV ").find(" " + name + " ") !=
+      std::string::npos) {
+    return "7";
   }
+  if (std::string(" OB OW UN ox xs lt ").find(" " + name + " ") !=
+      std::string::npos) {
+    return "41\\42";
+  }
+  return "WHO" + std::to_string(n);
 }
 
 // Puts an attribute of every row into `item`, each of a value that tells

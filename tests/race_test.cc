@@ -115,24 +115,3 @@ TEST(Race, OriginalRemovedTruncatedOrReplacedUnderTheRun) {
     }
   }
 }
-
-TEST(Race, OneJobTakesOneFileAfterTheOther) {
-  ScratchFolder folder;
-  for (int i = 0; i < 6; ++i) {
-    folder.Write("IM" + std::to_string(i) + ".ima",
-                 Patient("DOE^JOHN", "20070801", 8192));
-  }
-  int overlapping = 0;  // copies begun while another was under way
-  faults::Scope scope([&](const faults::Call& call) {
-    if (call.op == Op::kCreateTemp) {
-      for (const std::string& name : folder.Names()) {
-        overlapping += name.compare(0, 10, ".veilmark-") == 0;
-      }
-    }
-    return 0;
-  });
-  RunOptions options;
-  options.jobs = 1;
-  EXPECT_EQ(RunLogged(folder.path(), options).result.modified, 6);
-  EXPECT_EQ(overlapping, 0);
-}

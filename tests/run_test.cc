@@ -386,29 +386,6 @@ TEST(Run, SameOutputAtAnyNumberOfJobs) {
   }
 }
 
-TEST(Run, OneRunPerFolderClearsWhatAKilledOneLeft) {
-  ScratchFolder folder;
-  folder.Write("IM1.ima", Patient("DOE^JOHN", "20070801"));
-  WriteBytes(folder / ".veilmark-Ab3dE9.tmp", "partial copy");
-  WriteBytes(folder / ".veilmark-Ab3dE9.tmp.keep", "not ours");
-  CFile other;
-  RecordContents contents;
-  std::string error;
-  ASSERT_EQ(OpenRecordFile(&other, (folder / "anonymous_record.csv").c_str(),
-                           &contents, &error),
-            RecordOpen::kOpened);
-  const std::string busy = "ERROR:Another run is using this folder: FOLDER\r\n";
-  EXPECT_EQ(RunOver(folder), busy);
-  EXPECT_EQ(RunOver(folder, Options(0, true)), busy);
-  EXPECT_TRUE(Exists(folder / ".veilmark-Ab3dE9.tmp"));
-
-  other.Close();
-  RunOver(folder);
-  EXPECT_EQ(folder.Names(),
-            (Strings{".veilmark-Ab3dE9.tmp.keep", "ANONDN20070801.ima",
-                     "anonymous_record.csv"}));
-}
-
 // What a stopped run left: an original beside its recorded copy is
 // deleted, not taken up again; a read-only one is kept and said; a new file
 // under an old name (scanners reuse them) is anonymized like any other.
@@ -441,6 +418,7 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
   std::filesystem::rename(FsPath(folder / "ANONDN20070804.ima"),
                           FsPath(elsewhere / "ANONDN20070804.ima"));
   WriteBytes(folder / ".veilmark-Ab3dE9.tmp", bytes[3]);
+  WriteBytes(folder / ".veilmark-Ab3dE9.tmp.keep", "not ours");
   const std::string before = Snapshot(folder);
   const std::string expected =
       "Finishing earlier run: deleted IM2.ima (kept as "
@@ -465,7 +443,9 @@ TEST(Run, TheNextRunFinishesWhatAStoppedOneLeft) {
   EXPECT_EQ(result.failed, 1);
   EXPECT_EQ(dry.failed, 1);
   EXPECT_FALSE(Exists(folder / "IM1.ima") || Exists(folder / "IM2.ima") ||
-               Exists(folder / "IM4.ima"));
+               Exists(folder / "IM4.ima") ||
+               Exists(folder / ".veilmark-Ab3dE9.tmp"));
+  EXPECT_TRUE(Exists(folder / ".veilmark-Ab3dE9.tmp.keep"));
   // The lines of IM1 and IM4: the old copy's and the new one's; the handed
   // on copy's line stays, its key.
   int im1 = 0, im4 = 0;
@@ -514,12 +494,6 @@ TEST(Run, DryRunChangesNothingAndForetellsTheRun) {
                       preview);
   // Neither leaves a file open.
   EXPECT_EQ(FilesHeldOpen(folder.path()), std::vector<std::string>{});
-
-  ScratchFolder missing;
-  std::filesystem::remove(missing.path());
-  EXPECT_EQ(RunOver(missing, Options(0, true)).substr(0, 26),
-            "ERROR:Couldn't create/open");
-  std::filesystem::create_directory(missing.path());
 }
 
 // Two runs over the mixed folder, then an undo: every original is back
@@ -654,34 +628,13 @@ TEST(Run, AnUndoKeepsWhatItCannotTakeBack) {
   EXPECT_EQ(Snapshot(folder), before);
 }
 
-// The record lines of `lines` (header first) as a spreadsheet saves them
-// back: ';' between fields, a column of notes, the columns in another
-// order, CR CR LF, the names in the same bytes.
-std::string SavedBySpreadsheet(const std::vector<std::string>& lines) {
-  RecordFormat format;
-  format.separator = ';';
-  format.columns = 5;
-  const int order[4] = {1, 0, 4, 3};
-  std::copy(order, order + 4, format.field);
-  std::string text =
-      "Anonymous Filename;Original Filename;Notes;Anonymous Patient "
-      "Name;Original Patient Name\r\r\n";
-  std::vector<RecordEntry> entries;
-  ParseRecordText(lines[1] + lines[2] + lines[3], &entries);
-  for (const RecordEntry& e : entries) {
-    const std::string line =
-        RecordLine(e.oldFile, e.newFile, e.oldName, e.newName, format);
-    text += line.substr(0, line.size() - 2) + "\r\r\n";
-  }
-  return text;
-}
-
 // A record opened in a spreadsheet or an editor and saved back: its header
 // gone or moved by sorting, a line twice, blank lines, a byte order mark,
-// every field quoted, another separator and layout. A run reads it whole
-// and leaves the copies it names alone, or refuses the folder by the line
-// it cannot read, changing nothing; the undo reads it too, or refuses
-// that line alone; and the dry runs say exactly what the runs then do.
+// every field quoted (other layouts: key/record_file_test.cc). A run reads
+// it whole and leaves the copies it names alone, or refuses the folder by
+// the line it cannot read, changing nothing; the undo reads it too, or
+// refuses that line alone; and the dry runs say exactly what the runs then
+// do.
 TEST(Run, ARecordSavedBackIsReadOrTheLineNamed) {
   using Lines = std::vector<std::string>;
   const std::string bom = "\xEF\xBB\xBF";
@@ -690,9 +643,6 @@ TEST(Run, ARecordSavedBackIsReadOrTheLineNamed) {
     std::function<std::string(const Lines&)> damage;
     const char* error;  // the undo's only error line, if any
   } cases[] = {
-      {"no header",
-       [](const Lines& lines) { return lines[1] + lines[2] + lines[3]; },
-       nullptr},
       {"sorted",
        [](const Lines& lines) {
          return lines[1] + lines[2] + lines[0] + lines[3];
@@ -708,11 +658,6 @@ TEST(Run, ARecordSavedBackIsReadOrTheLineNamed) {
          return lines[0] + lines[1] + lines[2] + lines[3] + "\r\n\r\n\n";
        },
        nullptr},
-      {"a byte order mark",
-       [&](const Lines& lines) {
-         return bom + lines[0] + lines[1] + lines[2] + lines[3];
-       },
-       nullptr},
       {"UTF-8 without the header",
        [&](const Lines& lines) { return bom + lines[1] + lines[2] + lines[3]; },
        nullptr},
@@ -723,7 +668,6 @@ TEST(Run, ARecordSavedBackIsReadOrTheLineNamed) {
                 lines[1] + lines[2] + lines[3];
        },
        nullptr},
-      {"a spreadsheet's layout", SavedBySpreadsheet, nullptr},
       {"a stray carriage return",
        [](const Lines& lines) {
          return lines[0] + lines[1] + "IM2.ima\r" + lines[2].substr(7) +
@@ -859,13 +803,6 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
   std::vector<Case> cases = {
       {"ISO_IR 192", "M\xc3\xbcller^Zo\xc3\xab", EVR_PN, "ANONM\xc3\xab",
        "ANONM\xc3\xab" + date, "M\xc3\xbcller^Zo\xc3\xab", ""},
-      {"ISO_IR 192", "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa", EVR_PN,
-       "ANON\xc3\x85"
-       "a",
-       "ANON\xc3\x85"
-       "a" +
-           date,
-       "\xc3\x85ngstr\xc3\xb6m^\xc3\x85sa", ""},
       // Decomposed: the last character is the e with its diaeresis.
       {"ISO_IR 192", "Zoe\xcc\x88", EVR_PN, "ANONZe\xcc\x88",
        "ANONZe\xcc\x88" + date, "Zoe\xcc\x88", ""},
@@ -875,13 +812,6 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
        "ANON\xca\xb4\xd4\xec" + date,
        "\xe0\xb8\xaa\xe0\xb8\xa1\xe0\xb8\xa8\xe0\xb8\xb1\xe0\xb8\x81"
        "\xe0\xb8\x94\xe0\xb8\xb4\xe0\xb9\x8c",
-       ""},
-      {"ISO_IR 100",
-       "\xd1\xfa\xf1"
-       "ez^Jos\xe9",
-       EVR_PN, "ANON\xc3\x91\xc3\xa9", "ANON\xd1\xe9" + date,
-       "\xc3\x91\xc3\xba\xc3\xb1"
-       "ez^Jos\xc3\xa9",
        ""},
       {"ISO_IR 203", "\xa6koda^Zo\xeb", EVR_PN, "ANON\xc5\xa0\xc3\xab",
        "ANON\xa6\xeb" + date, "\xc5\xa0koda^Zo\xc3\xab", ""},
@@ -911,13 +841,6 @@ TEST(Run, EveryNameInItsOwnCharacterSet) {
       {"GB18030", "Wang^XiaoDong=\xcd\xf5^\xd0\xa1\xb6\xab", EVR_PN,
        "ANONW\xe4\xb8\x9c", "ANONW\xb6\xab" + date,
        "Wang^XiaoDong=\xe7\x8e\x8b^\xe5\xb0\x8f\xe4\xb8\x9c", ""},
-      {"\\ISO 2022 IR 149",
-       "Hong^Gildong=\x1b$)C\xfb\xf3^\x1b$)C\xd1\xce\xd4\xd7=\x1b$)C\xc8\xab^"
-       "\x1b$)C\xb1\xe6\xb5\xbf",
-       EVR_PN, "ANONH\xeb\x8f\x99", "ANONH\x1b$)C\xb5\xbf" + date,
-       "Hong^Gildong=\xe6\xb4\xaa^\xe5\x90\x89\xe6\xb4\x9e=\xed\x99\x8d^"
-       "\xea\xb8\xb8\xeb\x8f\x99",
-       ""},
       // As Korean systems write it: the default set invoked again before
       // the padding, where it already was.
       {"\\ISO 2022 IR 149", "\x1b$)C\xc8\xab\xb1\xe6\xb5\xbf\x1b(B", EVR_PN,

@@ -87,11 +87,6 @@ class OpenFilesLimit {
   unsigned long long saved_ = 0;
 };
 
-// A memory file system of `bytes` mounted over `folder`, where the system
-// has them and the process may mount one; false otherwise.
-bool MountMemoryDisk(const std::string& folder, unsigned long long bytes);
-void Unmount(const std::string& folder);
-
 // Programs ------------------------------------------------------------------
 
 // The program the build put at `built`, as this system starts it.
@@ -122,14 +117,5 @@ void Kill(const Process& process);
 // (a minute at most), and lets it go on.
 bool WaitStopped(const Process& process);
 void GoOn(const Process& process);
-
-// A command of the POSIX shell: its exit status and standard output.
-// Windows has no such shell.
-bool HasPosixShell();
-struct ShellResult {
-  int status = -1;
-  std::string out;
-};
-ShellResult Shell(const std::string& command);
 
 #endif  // VEILMARK_TESTS_TEST_SYSTEM_H_

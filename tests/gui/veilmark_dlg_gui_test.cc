@@ -307,31 +307,3 @@ TEST(DialogWindow, TheProfileBoxRunsTheBasicProfile) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][3].size(), 16u);  // "ANON" and twelve letters and digits
 }
-
-TEST(DialogWindow, BytesThatAreNotUtf8AreShownAndSurviveRoundTrips) {
-  if (!IsPossibleName("caf\xE9.ima")) {
-    GTEST_SKIP() << "no file name here holds bytes that are not UTF-8";
-  }
-  ScratchFolder folder;
-  // One name in UTF-8, one with a lone Latin-1 byte; both show as "é".
-  folder.Write("caf\xC3\xA9.ima", Patient("DOE^JOHN", "20070801"));
-  folder.Write("caf\xE9.ima", Patient("SMITH^ANN", "20070802"));
-  const std::string run =
-      "Anonymizing file: caf\xC3\xA9.ima\r\n"
-      "Anonymizing file: caf\xE9.ima\r\n"
-      "Done. 2 file(s) modified.\r\n";
-  CVeilmarkDlg dlg;
-  DialogProbe::Run(&dlg, [&](DialogProbe& probe) {
-    probe.Type(IDC_FOLDER, folder.path());
-    probe.Click(IDC_ANONYMIZE);
-    EXPECT_EQ(probe.Text(IDC_LOG), Shown(run));
-    // A press with no folder exchanges the boxes into the fields again.
-    probe.Type(IDC_FOLDER, "");
-    probe.Click(IDC_ANONYMIZE);
-    // An edit by the user changes only what it touches.
-    probe.Type(IDC_LOG, probe.Text(IDC_LOG) + "note: \xE2\x9C\x93\r\n");
-    probe.Click(IDOK);
-  });
-  EXPECT_EQ(dlg.m_log.str(),
-            run + "ERROR:No folder selected.\r\nnote: \xE2\x9C\x93\r\n");
-}

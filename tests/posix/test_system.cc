@@ -126,15 +126,6 @@ OpenFilesLimit::~OpenFilesLimit() {
   setrlimit(RLIMIT_NOFILE, &limit);
 }
 
-bool MountMemoryDisk(const std::string& folder, unsigned long long bytes) {
-  const std::string options = "size=" + std::to_string(bytes);
-  return ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-}
-
-void Unmount(const std::string& folder) {
-  ::umount2(folder.c_str(), MNT_DETACH);
-}
-
 std::string Program(const std::string& built) { return built; }
 
 // Spawned, not forked: a fork would copy this process's memory, slowly
@@ -216,19 +207,4 @@ bool WaitStopped(const Process& process) {
 
 void GoOn(const Process& process) {
   if (process.id > 0) kill(static_cast<pid_t>(process.id), SIGCONT);
-}
-
-bool HasPosixShell() { return true; }
-
-ShellResult Shell(const std::string& command) {
-  ShellResult result;
-  FILE* pipe = popen(("(" + command + ") 2>/dev/null").c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    result.out.append(buffer, n);
-  }
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
 }

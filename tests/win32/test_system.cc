@@ -293,10 +293,6 @@ OpenFilesLimit::OpenFilesLimit(unsigned long long) {}
 
 OpenFilesLimit::~OpenFilesLimit() = default;
 
-bool MountMemoryDisk(const std::string&, unsigned long long) { return false; }
-
-void Unmount(const std::string&) {}
-
 std::string Program(const std::string& built) {
   // Every program is built into one folder; the build names it as the Unix
   // side does.
@@ -393,7 +389,3 @@ bool WaitStopped(const Process& process) {
 void GoOn(const Process& process) {
   if (process.id > 0) StopEvents(static_cast<DWORD>(process.id)).GoOn();
 }
-
-bool HasPosixShell() { return false; }
-
-ShellResult Shell(const std::string&) { return ShellResult(); }
