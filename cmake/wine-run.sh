@@ -14,11 +14,18 @@
 # seconds of a build's test listing would fail. So a session is let end
 # first when it was started for another display (or another Xvfb, whose
 # xvfb-run gives another XAUTHORITY).
+#
+# Tests start side by side: one at a time looks at the session and joins or
+# starts it (flock), so that none starts its program in a session another
+# is ending.
 display="${DISPLAY:-} ${XAUTHORITY:-}"
 state=${WINEPREFIX:?}/veilmark-display
-if [ "$(cat "$state" 2>/dev/null)" != "$display" ]; then
-  wineserver -w </dev/null >/dev/null 2>&1
-  printf '%s\n' "$display" >"$state"
-fi
-wine wineboot </dev/null >/dev/null 2>&1
+(
+  flock 9
+  if [ "$(cat "$state" 2>/dev/null)" != "$display" ]; then
+    wineserver -w </dev/null >/dev/null 2>&1
+    printf '%s\n' "$display" >"$state"
+  fi
+  wine wineboot </dev/null >/dev/null 2>&1
+) 9>"$state.lock"
 exec wine "$@"
