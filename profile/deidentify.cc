@@ -211,6 +211,9 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
 }
 
 bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
+  // A value kept is never read: one above the read limit stays in the
+  // original file until the copy is written.
+  if (act == Act::kKeep) return false;
   DcmElement* element = item->getElement(index);
   const DcmTagKey tag = element->getTag();
   const std::string before = act == Act::kDescend ||
@@ -220,7 +223,7 @@ bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
                                  : TextOf(element);
   std::string after = before;
   switch (act) {
-    case Act::kKeep:
+    case Act::kKeep:  // told above
       return false;
     case Act::kDescend:
     case Act::kDescendAsDummy: {
