@@ -82,6 +82,7 @@ FolderKey::Result FolderKey::Read(const std::string& folder,
     *error = "anonymous_record.keys/profile can't be read";
     return kFailed;
   }
+  hash_ = KeyedHash(secret_);
   return kRead;
 }
 
@@ -93,6 +94,7 @@ bool FolderKey::Make(const std::string& folder, const ProfileOptions& options,
       *error = "the system gives no random bytes";
       return false;
     }
+    hash_ = KeyedHash(secret_);
   }
   options_ = options;
   if (!keep) return true;
@@ -121,7 +123,7 @@ std::string FolderKey::Pseudonym(const std::string& id,
                                  const std::string& name) const {
   // Crockford's base 32: no I, L, O or U to be misread.
   static const char kLetters[] = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
-  const Digest digest = KeyedHash(secret_, "patient\n" + Patient(id, name));
+  const Digest digest = hash_.Of("patient\n" + Patient(id, name));
   std::string pseudonym = "ANON";
   std::uint64_t bits = 0;
   for (int i = 0; i < 8; ++i) bits = bits << 8 | digest[i];
@@ -131,14 +133,14 @@ std::string FolderKey::Pseudonym(const std::string& id,
 
 int FolderKey::DateOffset(const std::string& id,
                           const std::string& name) const {
-  const Digest digest = KeyedHash(secret_, "dates\n" + Patient(id, name));
+  const Digest digest = hash_.Of("dates\n" + Patient(id, name));
   std::uint32_t bits = 0;
   for (int i = 0; i < 4; ++i) bits = bits << 8 | digest[i];
   return 1 + static_cast<int>(bits % 3650);
 }
 
 std::string FolderKey::NewUid(const std::string& uid) const {
-  const Digest digest = KeyedHash(secret_, "uid\n" + uid);
+  const Digest digest = hash_.Of("uid\n" + uid);
   // Its first 128 bits as a decimal number, by long division of four
   // 32-bit digits.
   std::uint32_t number[4] = {};

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "profile/keyed_hash.h"
 #include "profile/profile_options.h"
 
 // The folder of `folder`'s keys.
@@ -42,6 +43,7 @@ class FolderKey {
  private:
   ProfileOptions options_;
   std::string secret_;
+  KeyedHash hash_{secret_};  // with secret_, whenever it changes
 };
 
 #endif  // VEILMARK_PROFILE_FOLDER_KEY_H_

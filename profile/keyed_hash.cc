@@ -48,13 +48,22 @@ void Block(const std::uint8_t* p, std::uint32_t* h) {
 
 }  // namespace
 
-Digest Sha256(const std::string& message) {
-  std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                        0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+namespace {
+
+constexpr std::uint32_t kStart[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372,
+                                     0xa54ff53a, 0x510e527f, 0x9b05688c,
+                                     0x1f83d9ab, 0x5be0cd19};
+
+// The digest of `prefix` bytes already taken into `h` (whole blocks)
+// followed by `message`.
+Digest Finish(const std::uint32_t* start, std::uint64_t prefix,
+              const std::string& message) {
+  std::uint32_t h[8];
+  for (int i = 0; i < 8; ++i) h[i] = start[i];
   std::string padded = message;
   padded += '\x80';
   while (padded.size() % 64 != 56) padded += '\0';
-  const std::uint64_t bits = static_cast<std::uint64_t>(message.size()) * 8;
+  const std::uint64_t bits = (prefix + message.size()) * 8;
   for (int i = 7; i >= 0; --i) padded += static_cast<char>(bits >> (8 * i));
   for (size_t at = 0; at < padded.size(); at += 64) {
     Block(reinterpret_cast<const std::uint8_t*>(padded.data() + at), h);
@@ -66,18 +75,30 @@ Digest Sha256(const std::string& message) {
   return digest;
 }
 
-Digest KeyedHash(const std::string& secret, const std::string& message) {
+}  // namespace
+
+Digest Sha256(const std::string& message) {
+  return Finish(kStart, 0, message);
+}
+
+KeyedHash::KeyedHash(const std::string& secret) {
   std::string key = secret;
   if (key.size() > 64) {
     const Digest short_key = Sha256(key);
     key.assign(short_key.begin(), short_key.end());
   }
   key.resize(64, '\0');
-  std::string inner(64, '\0'), outer(64, '\0');
+  std::uint8_t inner[64], outer[64];
   for (int i = 0; i < 64; ++i) {
-    inner[i] = static_cast<char>(key[i] ^ 0x36);
-    outer[i] = static_cast<char>(key[i] ^ 0x5c);
+    inner[i] = static_cast<std::uint8_t>(key[i] ^ 0x36);
+    outer[i] = static_cast<std::uint8_t>(key[i] ^ 0x5c);
   }
-  const Digest first = Sha256(inner + message);
-  return Sha256(outer + std::string(first.begin(), first.end()));
+  for (int i = 0; i < 8; ++i) inner_[i] = outer_[i] = kStart[i];
+  Block(inner, inner_);
+  Block(outer, outer_);
+}
+
+Digest KeyedHash::Of(const std::string& message) const {
+  const Digest first = Finish(inner_, 64, message);
+  return Finish(outer_, 64, std::string(first.begin(), first.end()));
 }

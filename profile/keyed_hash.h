@@ -10,6 +10,17 @@
 using Digest = std::array<std::uint8_t, 32>;
 
 Digest Sha256(const std::string& message);
-Digest KeyedHash(const std::string& secret, const std::string& message);
+
+// HMAC-SHA-256 with one secret: its two padded keys are hashed once, here,
+// not for each message.
+class KeyedHash {
+ public:
+  explicit KeyedHash(const std::string& secret);
+  Digest Of(const std::string& message) const;
+
+ private:
+  std::uint32_t inner_[8];
+  std::uint32_t outer_[8];
+};
 
 #endif  // VEILMARK_PROFILE_KEYED_HASH_H_
