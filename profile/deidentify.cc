@@ -211,19 +211,16 @@ Act Profiler::Choose(const DcmTagKey& tag, DcmElement* element,
 }
 
 bool Profiler::Do(Act act, DcmItem* item, unsigned long index) {
-  // A value kept is never read: one above the read limit stays in the
-  // original file until the copy is written.
-  if (act == Act::kKeep) return false;
   DcmElement* element = item->getElement(index);
   const DcmTagKey tag = element->getTag();
-  const std::string before = act == Act::kDescend ||
-                                     act == Act::kDescendAsDummy ||
-                                     act == Act::kRemove || act == Act::kEmpty
-                                 ? std::string()
-                                 : TextOf(element);
+  // Only what is replaced is read: a value kept, above the read limit,
+  // stays in the original file until the copy is written.
+  const bool replaced = act == Act::kDummy || act == Act::kUid ||
+                        act == Act::kShift || act == Act::kPseudonym;
+  const std::string before = replaced ? TextOf(element) : std::string();
   std::string after = before;
   switch (act) {
-    case Act::kKeep:  // told above
+    case Act::kKeep:
       return false;
     case Act::kDescend:
     case Act::kDescendAsDummy: {

@@ -46,10 +46,6 @@ void Block(const std::uint8_t* p, std::uint32_t* h) {
   for (int i = 0; i < 8; ++i) h[i] += v[i];
 }
 
-}  // namespace
-
-namespace {
-
 constexpr std::uint32_t kStart[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372,
                                      0xa54ff53a, 0x510e527f, 0x9b05688c,
                                      0x1f83d9ab, 0x5be0cd19};
@@ -77,9 +73,7 @@ Digest Finish(const std::uint32_t* start, std::uint64_t prefix,
 
 }  // namespace
 
-Digest Sha256(const std::string& message) {
-  return Finish(kStart, 0, message);
-}
+Digest Sha256(const std::string& message) { return Finish(kStart, 0, message); }
 
 KeyedHash::KeyedHash(const std::string& secret) {
   std::string key = secret;
